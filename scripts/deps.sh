@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Vigilmount needs. Usage: scripts/deps.sh [build|test|all]
+# "build" is enough to compile and run the program; "test" adds the real components the
+# test suite starts (Samba, GVfs, the keyring, D-Bus, Xvfb and a tray host) and the fuzz and
+# benchmark tools.
+set -euo pipefail
+what=${1:-all}
+
+build_pkgs=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins
+  qcoro-qt6-dev libglib2.0-dev libsecret-1-dev libicu-dev libsimdjson-dev
+)
+test_pkgs=(
+  samba smbclient gvfs gvfs-backends gvfs-fuse fuse3 gnome-keyring libsecret-tools
+  dbus-daemon dbus-bin libglib2.0-bin xvfb xauth x11-utils xdotool imagemagick
+  haskell-gtk-sni-tray-utils iproute2 util-linux procps psmisc python3 python3-dbus
+  python3-gi clang libbenchmark-dev libclang-rt-14-dev
+)
+
+pkgs=("${build_pkgs[@]}")
+[ "$what" = build ] || pkgs+=("${test_pkgs[@]}")
+
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "history/Clock.h"
+#include "monitor/WatchdogPorts.h"
+
+#include <QCoroTask>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <optional>
+
+class AppSettings;
+class EventLog;
+
+// Keeps the media server running and the share mounted: one check cycle at start-up, on a
+// timer and after wake; records findings, repairs what is down and notifies the user.
+// Everything runs on the main thread; isChecking guards against overlapping cycles.
+class Watchdog : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The process-wide watchdog wired to the Linux services, created on first use.
+    static Watchdog &shared();
+
+    Watchdog(AppSettings &settings, EventLog &log, WatchdogServices services,
+             QObject *parent = nullptr);
+    ~Watchdog() override;
+
+    // none: not monitored or not checked yet; false: found down.
+    std::optional<bool> plexRunning() const { return m_plexRunning; }
+    std::optional<bool> volumeMounted() const { return m_volumeMounted; }
+    std::optional<QString> volumeMountPoint() const { return m_volumeMountPoint; }
+    std::optional<Instant> lastCheck() const { return m_lastCheck; }
+    bool isChecking() const { return m_isChecking; }
+    QString lastMessage() const { return m_lastMessage; }
+
+    // One full check cycle; returns at once when another is running. The returned task may
+    // be dropped: the cycle still runs to its end.
+    QCoro::Task<> checkNow(QString reason);
+    // Launch the media server now (no notification, no summary change).
+    QCoro::Task<> launchPlexNow();
+    // Run the share step alone (no isChecking, no summary change).
+    QCoro::Task<> mountVolumeNow();
+    // Show the share's mount point in the file manager, when there is one.
+    void openVolume();
+
+    // Records appStarted, prunes the history, arms the timer, listens for wake, and queues
+    // the start-up check.
+    void start();
+    // Stops the timer and records appStopped.
+    void stop();
+
+Q_SIGNALS:
+    void plexRunningChanged();
+    void volumeMountedChanged();
+    void volumeMountPointChanged();
+    void lastCheckChanged();
+    void isCheckingChanged();
+    void lastMessageChanged();
+
+private:
+    // Implementation (fields and steps) is the engine's own.
+    struct Private;
+    friend struct Private;
+    std::unique_ptr<Private> d;
+
+    std::optional<bool> m_plexRunning;
+    std::optional<bool> m_volumeMounted;
+    std::optional<QString> m_volumeMountPoint;
+    std::optional<Instant> m_lastCheck;
+    bool m_isChecking = false;
+    QString m_lastMessage = QStringLiteral("Not checked yet");
+};

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+// The small interfaces through which the watchdog reaches the machine. Production wires the
+// Linux services behind them in one place; the engine's unit tests use fakes.
+
+struct LaunchOutcome
+{
+    bool ok = false;
+    QString appPath;          // on success: the path of the application that was started
+    QString errorDescription; // on failure: the user-readable description
+};
+
+struct MountOutcome
+{
+    bool ok = false;
+    QString mountPoint;       // on success
+    QString errorDescription; // on failure
+};
+
+struct MountRequest
+{
+    QString scheme; // "smb" or "afp"
+    QString host;   // as stored, untrimmed
+    QString share;  // as stored, untrimmed
+    std::optional<QString> username;
+    std::optional<QString> password;
+};
+
+class MediaServerPort
+{
+public:
+    virtual ~MediaServerPort() = default;
+    virtual bool isRunning() = 0;
+    // Calls done exactly once, on any thread.
+    virtual void launch(const QString &path, std::function<void(LaunchOutcome)> done) = 0;
+};
+
+class SharePort
+{
+public:
+    virtual ~SharePort() = default;
+    // Quick, non-blocking look at the mount table.
+    virtual std::optional<QString> mountPoint(const QString &host, const QString &share) = 0;
+    // Never blocks the calling thread; calls done exactly once, on any thread.
+    virtual void mount(const MountRequest &request, std::function<void(MountOutcome)> done) = 0;
+    // Shows a folder in the file manager.
+    virtual void openFolder(const QString &path) = 0;
+};
+
+class CredentialPort
+{
+public:
+    virtual ~CredentialPort() = default;
+    virtual std::optional<QString> password(const QString &account) = 0;
+};
+
+class NotificationPort
+{
+public:
+    virtual ~NotificationPort() = default;
+    // The start-up probe that stands in for asking permission; its answer is ignored.
+    virtual void requestPermission() = 0;
+    // Shows a notification at once; the identifier is a fresh upper-case UUID.
+    virtual void post(const QString &identifier, const QString &title, const QString &body) = 0;
+};
+
+// Emits didWake() when the machine has resumed from sleep.
+class WakePort : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+Q_SIGNALS:
+    void didWake();
+};
+
+struct WatchdogServices
+{
+    std::shared_ptr<MediaServerPort> mediaServer;
+    std::shared_ptr<SharePort> share;
+    std::shared_ptr<CredentialPort> credentials;
+    std::shared_ptr<NotificationPort> notifications;
+    std::shared_ptr<WakePort> wake;
+};
