@@ -1,0 +1,39 @@
+# A private D-Bus session bus. Only GVfs's own daemon (and its metadata service) can be
+# activated on it, so no installed desktop service is started by accident.
+
+start_session() {
+  local dir="$VIGILMOUNT_TEST_ROOT/session-bus"
+  mkdir -p "$dir/services"
+  for service in org.gtk.vfs.Daemon org.gtk.vfs.Metadata; do
+    [ -f "/usr/share/dbus-1/services/$service.service" ] &&
+      ln -sf "/usr/share/dbus-1/services/$service.service" "$dir/services/"
+  done
+  cat >"$dir/session.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <keep_umask/>
+  <listen>unix:path=$XDG_RUNTIME_DIR/bus</listen>
+  <auth>EXTERNAL</auth>
+  <servicedir>$dir/services</servicedir>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONF
+  export GVFS_REMOTE_VOLUME_MONITOR_IGNORE=1 GVFS_DISABLE_FUSE=0 GIO_USE_VFS=gvfs
+  dbus-daemon --config-file="$dir/session.conf" --fork --print-pid=3 3>"$dir/pid" ||
+    harness_fail "the session bus did not start"
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
+  wait_until 10 "the session bus" gdbus call --session --dest org.freedesktop.DBus \
+    --object-path /org/freedesktop/DBus --method org.freedesktop.DBus.GetId
+}
+
+stop_session() {
+  local pid
+  pid=$(cat "$VIGILMOUNT_TEST_ROOT/session-bus/pid" 2>/dev/null) || return 0
+  kill "$pid" 2>/dev/null || true
+}
