@@ -1,0 +1,210 @@
+#include "ui/settings/HistoryRowDelegate.h"
+
+#include "ui/settings/DateTexts.h"
+#include "ui/settings/HistoryListModel.h"
+#include "ui/settings/SettingsForm.h"
+#include "ui/settings/SettingsSymbols.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QPainter>
+#include <QPixmapCache>
+#include <QTextLayout>
+
+namespace {
+
+constexpr int horizontalMargin = 10;
+constexpr int verticalPadding = 4;
+constexpr int symbolWidth = 16;
+constexpr int spacing = 8;
+
+int rowWidthFor(const QStyleOptionViewItem &option)
+{
+    if (auto *view = qobject_cast<const QAbstractItemView *>(option.widget))
+        return view->viewport()->width();
+    return option.rect.width();
+}
+
+// The widest date the list can show in this font and locale: a two-digit day and hour late
+// in a long month.
+int dateColumnWidth(const QFont &captionFont)
+{
+    static QString cachedKey;
+    static int cachedWidth = 0;
+    const QString key = captionFont.key() + QLocale().bcp47Name();
+    if (key != cachedKey) {
+        const QDateTime sample(QDate(2026, 12, 28), QTime(22, 58), Qt::LocalTime);
+        cachedWidth = QFontMetrics(captionFont)
+                          .horizontalAdvance(DateTexts::abbreviated(Clock::fromDateTime(sample))) +
+                      2;
+        cachedKey = key;
+    }
+    return cachedWidth;
+}
+
+} // namespace
+
+QString HistoryRowDelegate::symbolName(LogEvent::Kind kind)
+{
+    using Kind = LogEvent::Kind;
+    switch (kind) {
+    case Kind::appStarted:
+    case Kind::appStopped:
+        return QStringLiteral("power");
+    case Kind::wake:
+        return QStringLiteral("sun.max");
+    case Kind::checkStarted:
+    case Kind::info:
+        return QStringLiteral("info.circle");
+    case Kind::plexOK:
+    case Kind::volumeOK:
+        return QStringLiteral("checkmark.circle");
+    case Kind::plexDown:
+    case Kind::volumeDown:
+        return QStringLiteral("exclamationmark.triangle.fill");
+    case Kind::plexLaunched:
+    case Kind::volumeMounted:
+        return QStringLiteral("arrow.clockwise.circle.fill");
+    case Kind::plexLaunchFailed:
+    case Kind::volumeMountFailed:
+    case Kind::error:
+        return QStringLiteral("xmark.octagon.fill");
+    }
+    return QStringLiteral("info.circle");
+}
+
+QColor HistoryRowDelegate::tint(LogEvent::Kind kind, const QPalette &palette)
+{
+    if (LogEvent::isFailure(kind))
+        return SettingsForm::red();
+    if (LogEvent::isOutage(kind))
+        return SettingsForm::orange();
+    if (LogEvent::isRepair(kind))
+        return SettingsForm::green();
+    return SettingsForm::secondaryColor(palette);
+}
+
+HistoryRowDelegate::Geometry HistoryRowDelegate::geometry(const QFont &font, int rowWidth) const
+{
+    const int dateWidth = dateColumnWidth(SettingsForm::captionFont(font));
+    const int textWidth =
+        rowWidth - 2 * horizontalMargin - symbolWidth - spacing - spacing - dateWidth;
+    return {qMax(40, textWidth), dateWidth};
+}
+
+int HistoryRowDelegate::detailLineCount(const QString &detail, const QFont &font,
+                                        int rowWidth) const
+{
+    if (detail.isEmpty())
+        return 0;
+    if (detail.contains(QLatin1Char('\n')))
+        return 2;
+    const QFontMetrics metrics(SettingsForm::captionFont(font));
+    return metrics.horizontalAdvance(detail) > geometry(font, rowWidth).detailWidth ? 2 : 1;
+}
+
+QSize HistoryRowDelegate::sizeHint(const QStyleOptionViewItem &option,
+                                   const QModelIndex &index) const
+{
+    const QString detail = index.data(HistoryListModel::DetailRole).toString();
+    const int rowWidth = rowWidthFor(option);
+    const int lines = detailLineCount(detail, option.font, rowWidth);
+    int height = 2 * verticalPadding + QFontMetrics(option.font).height();
+    if (lines > 0)
+        height += 1 + lines * QFontMetrics(SettingsForm::captionFont(option.font)).lineSpacing();
+    return {rowWidth, height};
+}
+
+void HistoryRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                               const QModelIndex &index) const
+{
+    QStyleOptionViewItem panel = option;
+    initStyleOption(&panel, index);
+    panel.text.clear();
+    panel.icon = QIcon();
+    const QWidget *widget = option.widget;
+    QStyle *style = widget ? widget->style() : QApplication::style();
+    style->drawPrimitive(QStyle::PE_PanelItemViewItem, &panel, painter, widget);
+
+    const auto kind = LogEvent::Kind(index.data(HistoryListModel::KindRole).toInt());
+    const QString detail = index.data(HistoryListModel::DetailRole).toString();
+    const Instant date{
+        std::chrono::milliseconds(index.data(HistoryListModel::DateRole).toLongLong())};
+
+    const bool selected = option.state & QStyle::State_Selected;
+    const QColor textColor =
+        option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+    QColor secondary = SettingsForm::secondaryColor(option.palette);
+    if (selected)
+        secondary = textColor;
+
+    const QFont titleFont = option.font;
+    const QFont captionFont = SettingsForm::captionFont(option.font);
+    const QFontMetrics titleMetrics(titleFont);
+    const QFontMetrics captionMetrics(captionFont);
+    const QRect area = option.rect.adjusted(horizontalMargin, verticalPadding, -horizontalMargin,
+                                            -verticalPadding);
+    const Geometry columns = geometry(option.font, option.rect.width());
+    const int baseline = area.top() + titleMetrics.ascent();
+
+    painter->save();
+
+    // The symbol sits on the title's line.
+    const qreal ratio = painter->device()->devicePixelRatioF();
+    const QColor symbolColor = selected ? textColor : tint(kind, option.palette);
+    const QString cacheKey =
+        QStringLiteral("vm-history-%1-%2-%3").arg(int(kind)).arg(symbolColor.rgba()).arg(ratio);
+    QPixmap symbol;
+    if (!QPixmapCache::find(cacheKey, &symbol)) {
+        symbol = tintedSymbol(symbolName(kind), symbolColor, symbolWidth, ratio);
+        QPixmapCache::insert(cacheKey, symbol);
+    }
+    const int symbolTop = area.top() + (titleMetrics.height() - symbolWidth) / 2;
+    painter->drawPixmap(QRect(area.left(), symbolTop, symbolWidth, symbolWidth), symbol);
+
+    const int textLeft = area.left() + symbolWidth + spacing;
+    painter->setFont(titleFont);
+    painter->setPen(textColor);
+    painter->drawText(
+        QPoint(textLeft, baseline),
+        titleMetrics.elidedText(LogEvent::title(kind), Qt::ElideRight, columns.detailWidth));
+
+    if (!detail.isEmpty()) {
+        painter->setFont(captionFont);
+        painter->setPen(secondary);
+        QString text = detail;
+        text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+        QTextLayout layout(text, captionFont);
+        QTextOption wrapping;
+        wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(wrapping);
+        layout.beginLayout();
+        QTextLine first = layout.createLine();
+        first.setLineWidth(columns.detailWidth);
+        QTextLine second = layout.createLine();
+        if (second.isValid())
+            second.setLineWidth(columns.detailWidth);
+        layout.endLayout();
+
+        int lineBaseline = area.top() + titleMetrics.height() + 1 + captionMetrics.ascent();
+        QString firstText = text.mid(first.textStart(), first.textLength());
+        firstText.remove(QChar::LineSeparator);
+        painter->drawText(QPoint(textLeft, lineBaseline), firstText);
+        if (second.isValid()) {
+            // Everything after the first line goes on the second, cut with an ellipsis.
+            QString rest = text.mid(second.textStart());
+            rest.replace(QChar::LineSeparator, QLatin1Char(' '));
+            lineBaseline += captionMetrics.lineSpacing();
+            painter->drawText(QPoint(textLeft, lineBaseline),
+                              captionMetrics.elidedText(rest, Qt::ElideRight, columns.detailWidth));
+        }
+    }
+
+    painter->setFont(captionFont);
+    painter->setPen(secondary);
+    const QString dateText = DateTexts::abbreviated(date);
+    const int dateLeft = area.right() + 1 - captionMetrics.horizontalAdvance(dateText);
+    painter->drawText(QPoint(dateLeft, baseline), dateText);
+
+    painter->restore();
+}
