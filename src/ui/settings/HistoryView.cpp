@@ -154,14 +154,15 @@ HistoryView::HistoryView(EventLog &log, AppSettings &settings, QWidget *parent)
     m_windowPicker = new SegmentedControl(windowLabels);
     m_windowPicker->setObjectName(QStringLiteral("windowPicker"));
     m_windowPicker->setAccessibleName(tr("Time window"));
-    m_windowPicker->setFixedWidth(300);
+    // Wider only when a larger font needs it.
+    m_windowPicker->setFixedWidth(qMax(300, m_windowPicker->sizeHint().width()));
     controls->addWidget(m_windowPicker);
     controls->addStretch(1);
     m_filterPicker = new QComboBox;
     m_filterPicker->setObjectName(QStringLiteral("filterPicker"));
     m_filterPicker->setAccessibleName(tr("Show"));
     m_filterPicker->addItems({label(Filter::incidents), label(Filter::all)});
-    m_filterPicker->setFixedWidth(150);
+    m_filterPicker->setFixedWidth(qMax(150, m_filterPicker->sizeHint().width()));
     controls->addWidget(m_filterPicker);
     stack->addLayout(controls);
     stack->addWidget(divider());

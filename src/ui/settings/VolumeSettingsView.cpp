@@ -67,7 +67,7 @@ VolumeSettingsView::VolumeSettingsView(AppSettings &settings, Watchdog &watchdog
     m_protocol = new SegmentedControl({QStringLiteral("SMB"), QStringLiteral("AFP")});
     m_protocol->setObjectName(QStringLiteral("protocolPicker"));
     m_protocol->setAccessibleName(tr("Protocol"));
-    m_protocol->setFixedWidth(180);
+    m_protocol->setFixedWidth(qMax(180, m_protocol->sizeHint().width()));
     serverFields->addRow(tr("Protocol"), m_protocol);
     m_hostField = addField(serverFields, tr("Server address"),
                            tr("%1.local or 192.168.1.20").arg(exampleHost));
