@@ -25,23 +25,6 @@ int rowWidthFor(const QStyleOptionViewItem &option)
     return option.rect.width();
 }
 
-// The widest date the list can show in this font and locale: a two-digit day and hour late
-// in a long month.
-int dateColumnWidth(const QFont &captionFont)
-{
-    static QString cachedKey;
-    static int cachedWidth = 0;
-    const QString key = captionFont.key() + QLocale().bcp47Name();
-    if (key != cachedKey) {
-        const QDateTime sample(QDate(2026, 12, 28), QTime(22, 58), Qt::LocalTime);
-        cachedWidth = QFontMetrics(captionFont)
-                          .horizontalAdvance(DateTexts::abbreviated(Clock::fromDateTime(sample))) +
-                      2;
-        cachedKey = key;
-    }
-    return cachedWidth;
-}
-
 } // namespace
 
 QString HistoryRowDelegate::symbolName(LogEvent::Kind kind)
@@ -84,12 +67,48 @@ QColor HistoryRowDelegate::tint(LogEvent::Kind kind, const QPalette &palette)
     return SettingsForm::secondaryColor(palette);
 }
 
-HistoryRowDelegate::Geometry HistoryRowDelegate::geometry(const QFont &font, int rowWidth) const
+const HistoryRowDelegate::Metrics &HistoryRowDelegate::metrics(const QFont &font) const
 {
-    const int dateWidth = dateColumnWidth(SettingsForm::captionFont(font));
-    const int textWidth =
-        rowWidth - 2 * horizontalMargin - symbolWidth - spacing - spacing - dateWidth;
-    return {qMax(40, textWidth), dateWidth};
+    if (m_metrics.titleHeight > 0 && m_metrics.font == font)
+        return m_metrics;
+    m_advances.clear();
+    m_metrics.font = font;
+    m_metrics.captionFont = SettingsForm::captionFont(font);
+    m_metrics.captionMetrics = QFontMetrics(m_metrics.captionFont);
+    const QFontMetrics title(font);
+    m_metrics.titleHeight = title.height();
+    m_metrics.titleAscent = title.ascent();
+    m_metrics.captionAscent = m_metrics.captionMetrics.ascent();
+    m_metrics.captionLineSpacing = m_metrics.captionMetrics.lineSpacing();
+    // The widest date the list can show: a two-digit day and hour late in a long month.
+    const QDateTime sample(QDate(2026, 12, 28), QTime(22, 58), Qt::LocalTime);
+    m_metrics.dateWidth = m_metrics.captionMetrics.horizontalAdvance(
+                              DateTexts::abbreviated(Clock::fromDateTime(sample))) +
+                          2;
+    return m_metrics;
+}
+
+void HistoryRowDelegate::invalidate()
+{
+    m_metrics.titleHeight = 0;
+    m_advances.clear();
+}
+
+int HistoryRowDelegate::detailAdvance(const QString &detail, const Metrics &metrics) const
+{
+    if (const auto found = m_advances.constFind(detail); found != m_advances.constEnd())
+        return *found;
+    if (m_advances.size() > 50'000)
+        m_advances.clear();
+    const int advance = metrics.captionMetrics.horizontalAdvance(detail);
+    m_advances.insert(detail, advance);
+    return advance;
+}
+
+int HistoryRowDelegate::detailWidth(const Metrics &metrics, int rowWidth) const
+{
+    return qMax(40,
+                rowWidth - 2 * horizontalMargin - symbolWidth - 2 * spacing - metrics.dateWidth);
 }
 
 int HistoryRowDelegate::detailLineCount(const QString &detail, const QFont &font,
@@ -99,8 +118,8 @@ int HistoryRowDelegate::detailLineCount(const QString &detail, const QFont &font
         return 0;
     if (detail.contains(QLatin1Char('\n')))
         return 2;
-    const QFontMetrics metrics(SettingsForm::captionFont(font));
-    return metrics.horizontalAdvance(detail) > geometry(font, rowWidth).detailWidth ? 2 : 1;
+    const Metrics &m = metrics(font);
+    return QFontMetrics(m.captionFont).horizontalAdvance(detail) > detailWidth(m, rowWidth) ? 2 : 1;
 }
 
 QSize HistoryRowDelegate::sizeHint(const QStyleOptionViewItem &option,
@@ -108,10 +127,11 @@ QSize HistoryRowDelegate::sizeHint(const QStyleOptionViewItem &option,
 {
     const QString detail = index.data(HistoryListModel::DetailRole).toString();
     const int rowWidth = rowWidthFor(option);
+    const Metrics &m = metrics(option.font);
     const int lines = detailLineCount(detail, option.font, rowWidth);
-    int height = 2 * verticalPadding + QFontMetrics(option.font).height();
+    int height = 2 * verticalPadding + m.titleHeight;
     if (lines > 0)
-        height += 1 + lines * QFontMetrics(SettingsForm::captionFont(option.font)).lineSpacing();
+        height += 1 + lines * m.captionLineSpacing;
     return {rowWidth, height};
 }
 
@@ -144,7 +164,7 @@ void HistoryRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     const QFontMetrics captionMetrics(captionFont);
     const QRect area = option.rect.adjusted(horizontalMargin, verticalPadding, -horizontalMargin,
                                             -verticalPadding);
-    const Geometry columns = geometry(option.font, option.rect.width());
+    const int textWidth = detailWidth(metrics(option.font), option.rect.width());
     const int baseline = area.top() + titleMetrics.ascent();
 
     painter->save();
@@ -165,9 +185,8 @@ void HistoryRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     const int textLeft = area.left() + symbolWidth + spacing;
     painter->setFont(titleFont);
     painter->setPen(textColor);
-    painter->drawText(
-        QPoint(textLeft, baseline),
-        titleMetrics.elidedText(LogEvent::title(kind), Qt::ElideRight, columns.detailWidth));
+    painter->drawText(QPoint(textLeft, baseline),
+                      titleMetrics.elidedText(LogEvent::title(kind), Qt::ElideRight, textWidth));
 
     if (!detail.isEmpty()) {
         painter->setFont(captionFont);
@@ -180,10 +199,10 @@ void HistoryRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
         layout.setTextOption(wrapping);
         layout.beginLayout();
         QTextLine first = layout.createLine();
-        first.setLineWidth(columns.detailWidth);
+        first.setLineWidth(textWidth);
         QTextLine second = layout.createLine();
         if (second.isValid())
-            second.setLineWidth(columns.detailWidth);
+            second.setLineWidth(textWidth);
         layout.endLayout();
 
         int lineBaseline = area.top() + titleMetrics.height() + 1 + captionMetrics.ascent();
@@ -196,7 +215,7 @@ void HistoryRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
             rest.replace(QChar::LineSeparator, QLatin1Char(' '));
             lineBaseline += captionMetrics.lineSpacing();
             painter->drawText(QPoint(textLeft, lineBaseline),
-                              captionMetrics.elidedText(rest, Qt::ElideRight, columns.detailWidth));
+                              captionMetrics.elidedText(rest, Qt::ElideRight, textWidth));
         }
     }
 

@@ -3,6 +3,9 @@
 #include "history/LogEvent.h"
 
 #include <QColor>
+#include <QFont>
+#include <QFontMetrics>
+#include <QHash>
 #include <QStyledItemDelegate>
 
 // Draws one history row: the kind's symbol in its colour, the title, up to two lines of
@@ -26,11 +29,27 @@ public:
     // How many lines the detail takes in a row of the given width (0, 1 or 2).
     int detailLineCount(const QString &detail, const QFont &font, int rowWidth) const;
 
+    // Forgets the measurements, after the locale changed.
+    void invalidate();
+
 private:
-    struct Geometry
+    // Font measurements, worked out once per font and locale rather than once per row.
+    struct Metrics
     {
-        int detailWidth;
-        int dateWidth;
+        QFont font;
+        QFont captionFont;
+        QFontMetrics captionMetrics{QFont()};
+        int titleHeight = 0;
+        int titleAscent = 0;
+        int captionAscent = 0;
+        int captionLineSpacing = 0;
+        int dateWidth = 0;
     };
-    Geometry geometry(const QFont &font, int rowWidth) const;
+    const Metrics &metrics(const QFont &font) const;
+    int detailWidth(const Metrics &metrics, int rowWidth) const;
+    int detailAdvance(const QString &detail, const Metrics &metrics) const;
+
+    mutable Metrics m_metrics;
+    // Widths of detail texts; the same few texts come back again and again in a history.
+    mutable QHash<QString, int> m_advances;
 };

@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
@@ -323,6 +324,16 @@ void HistoryView::refresh()
     m_emptyText->setText(m_filter == Filter::incidents ? tr("No outages in this period.")
                                                        : tr("Nothing logged in this period."));
     m_listArea->setCurrentIndex(empty ? 1 : 0);
+}
+
+void HistoryView::changeEvent(QEvent *event)
+{
+    // Dates are written in the user's locale: measure and draw them again.
+    if (event->type() == QEvent::LocaleChange) {
+        m_delegate->invalidate();
+        refresh();
+    }
+    QWidget::changeEvent(event);
 }
 
 void HistoryView::setRevealHandlerForTesting(std::function<void(const QString &)> handler)

@@ -61,6 +61,9 @@ public:
 
     QListView *listView() const { return m_list; }
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     static QList<LogEvent> newestFirst(const QList<LogEvent> &inWindow, Filter filter);
     void exportWindow();
