@@ -1,0 +1,90 @@
+#include "history/EventLog.h"
+#include "settings/AppSettings.h"
+#include "ui/settings/HistoryView.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QListView>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <memory>
+
+namespace {
+
+Instant benchNow;
+
+// A history file of count records, one every 5 minutes up to now, in the kinds a busy
+// server produces (a third of them outages and repairs), loaded the way the program loads it.
+std::unique_ptr<EventLog> makeHistory(const QString &folder, int count)
+{
+    using Kind = LogEvent::Kind;
+    static constexpr Kind kinds[] = {
+        Kind::checkStarted,      Kind::plexOK,       Kind::volumeOK,
+        Kind::plexDown,          Kind::plexLaunched, Kind::volumeDown,
+        Kind::volumeMountFailed, Kind::wake,         Kind::volumeMounted};
+    QFile file(folder + QStringLiteral("/events.jsonl"));
+    if (!file.open(QIODevice::WriteOnly))
+        return nullptr;
+    const Instant now = benchNow;
+    for (int i = 0; i < count; ++i) {
+        benchNow = Clock::secondsAgo(now, qint64(count - i) * 300);
+        const LogEvent event = LogEvent::make(
+            kinds[i % std::size(kinds)],
+            i % 3 ? QStringLiteral("/run/user/1000/gvfs/smb-share:server=nas.local,share=media")
+                  : QString());
+        file.write(event.toJson() + '\n');
+    }
+    benchNow = now;
+    file.close();
+    return std::make_unique<EventLog>(folder);
+}
+
+void historyRedraw(benchmark::State &state)
+{
+    QTemporaryDir folder;
+    const int count = int(state.range(0));
+    std::unique_ptr<EventLog> log = makeHistory(folder.path(), count);
+    if (!log || log->events().size() != count) {
+        state.SkipWithError("could not build the history");
+        return;
+    }
+    AppSettings settings;
+    HistoryView view(*log, settings);
+    view.setTimeWindow(HistoryView::Window::all);
+    view.setFilter(HistoryView::Filter::all);
+    view.resize(560, 440);
+    view.show();
+    QApplication::processEvents();
+
+    for (auto _ : state) {
+        view.refresh();
+        view.listView()->doItemsLayout();
+        QPixmap frame = view.grab();
+        benchmark::DoNotOptimize(frame);
+    }
+    state.counters["rows"] = double(view.listView()->model()->rowCount());
+}
+
+} // namespace
+
+BENCHMARK(historyRedraw)->Arg(0)->Arg(8000)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    // Offscreen, and never the real user's settings.
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    benchNow = Clock::now();
+    Clock::setSourceForTesting([] { return benchNow; });
+
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
