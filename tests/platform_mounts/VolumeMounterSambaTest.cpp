@@ -1,0 +1,193 @@
+// Mounting real shares through GVfs from the harness's Samba server on 127.0.0.1, and finding
+// them again in the mount table.
+#include "MountTestSupport.h"
+
+#include <cerrno>
+
+using namespace MountTestSupport;
+using VolumeMounter::MountError;
+
+class VolumeMounterSambaTest : public QObject
+{
+    Q_OBJECT
+
+    QString m_host, m_user, m_password, m_file, m_content, m_runtime;
+
+    QString mediaUri() const { return QStringLiteral("smb://%1/media").arg(m_host); }
+
+    // Reads a file through the share's local path in a child process: a hanging server must
+    // not hang the test. A remount can answer EIO for a moment, so it tries for a while.
+    QByteArray readThroughShare(const QString &path)
+    {
+        CommandResult result;
+        QElapsedTimer clock;
+        clock.start();
+        do {
+            result = run(QStringLiteral("cat"), {path}, 10000);
+            if (result.finished && result.exitCode == 0)
+                return result.output;
+            QTest::qWait(200);
+        } while (clock.elapsed() < 10000);
+        qWarning() << "reading" << path << "failed:" << result.errors;
+        return {};
+    }
+
+    void unmount(const QString &uri)
+    {
+        const CommandResult result =
+            run(QStringLiteral("gio"), {QStringLiteral("mount"), QStringLiteral("-u"), uri});
+        QVERIFY2(result.finished, qPrintable(uri));
+    }
+
+    void unmountEverything()
+    {
+        const CommandResult listing =
+            run(QStringLiteral("gio"), {QStringLiteral("mount"), QStringLiteral("-l")});
+        for (const QByteArray &line : listing.output.split('\n')) {
+            const qsizetype arrow = line.indexOf(" -> smb://");
+            if (arrow >= 0)
+                unmount(QString::fromUtf8(line.mid(arrow + 4).trimmed()));
+        }
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(qtRunsGlib(), "Qt's event loop does not run GLib's main context");
+        m_host = qEnvironmentVariable("VIGILMOUNT_SMB_HOST");
+        m_user = qEnvironmentVariable("VIGILMOUNT_SMB_USER");
+        m_password = qEnvironmentVariable("VIGILMOUNT_SMB_PASSWORD");
+        m_file = qEnvironmentVariable("VIGILMOUNT_SMB_FILE");
+        m_content = qEnvironmentVariable("VIGILMOUNT_SMB_FILE_CONTENT");
+        m_runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        QVERIFY2(!m_host.isEmpty() && !m_user.isEmpty() && !m_password.isEmpty() &&
+                     !m_file.isEmpty(),
+                 "the samba component is not running (VIGILMOUNT_SMB_* unset)");
+        QVERIFY2(!qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS").isEmpty(),
+                 "the session component is not running");
+        QVERIFY2(
+            run(QStringLiteral("gio"), {QStringLiteral("mount"), QStringLiteral("-l")}).finished,
+            "gio is not available");
+    }
+
+    void cleanup()
+    {
+        unmountEverything();
+        QVERIFY(QTest::qWaitFor(
+            [&] { return !VolumeMounter::mountPoint(m_host, QStringLiteral("media")); }, 10000));
+    }
+
+    void rightCredentialsMountAndReadAFile()
+    {
+        auto delivery = startMount(m_host, QStringLiteral("media"), m_user, m_password);
+        QCOMPARE(delivery->calls, 0);
+        QVERIFY(QTest::qWaitFor([&] { return delivery->arrived(); }, 30000));
+        QVERIFY2(!delivery->path().isEmpty(), qPrintable(delivery->errorText()));
+        QVERIFY(delivery->onMainThread);
+        QCOMPARE(delivery->path(), m_runtime + QStringLiteral("/gvfs/") +
+                                       VolumeMounter::gvfsShareFolder(QStringLiteral("smb"), m_host,
+                                                                      QStringLiteral("media")));
+        QCOMPARE(readThroughShare(delivery->path() + QLatin1Char('/') + m_file),
+                 (m_content + QLatin1Char('\n')).toUtf8());
+        QTest::qWait(100);
+        QCOMPARE(delivery->calls, 1);
+    }
+
+    // Blanks around the settings are trimmed and GVfs folds the share name to lower case,
+    // as the fallback folder name does.
+    void trimmedSettingsAndTheFolderName()
+    {
+        auto delivery = startMount(QStringLiteral(" \t") + m_host + QStringLiteral(" "),
+                                   QStringLiteral(" Media\t"), m_user, m_password);
+        QVERIFY(QTest::qWaitFor([&] { return delivery->arrived(); }, 30000));
+        QVERIFY2(!delivery->path().isEmpty(), qPrintable(delivery->errorText()));
+        QCOMPARE(
+            delivery->path().section(QLatin1Char('/'), -1),
+            VolumeMounter::gvfsShareFolder(QStringLiteral("smb"), m_host, QStringLiteral("Media")));
+    }
+
+    void wrongPasswordIsRejected()
+    {
+        auto delivery = startMount(m_host, QStringLiteral("media"), m_user,
+                                   m_password + QStringLiteral("-wrong"));
+        QVERIFY(QTest::qWaitFor([&] { return delivery->arrived(); }, 30000));
+        QCOMPARE(
+            delivery->errorText(),
+            QStringLiteral("The server rejected the user name or password. (code %1)").arg(EACCES));
+        QVERIFY(!VolumeMounter::mountPoint(m_host, QStringLiteral("media")));
+    }
+
+    void unknownUserAndAnonymousAreRejected()
+    {
+        auto unknown =
+            startMount(m_host, QStringLiteral("media"), QStringLiteral("nobody-here"), m_password);
+        auto anonymous = startMount(m_host, QStringLiteral("media"), std::nullopt, std::nullopt);
+        QVERIFY(QTest::qWaitFor([&] { return unknown->arrived() && anonymous->arrived(); }, 30000));
+        const QString rejected =
+            QStringLiteral("The server rejected the user name or password. (code %1)").arg(EACCES);
+        QCOMPARE(unknown->errorText(), rejected);
+        QCOMPARE(anonymous->errorText(), rejected);
+    }
+
+    void unknownShare()
+    {
+        auto delivery = startMount(m_host, QStringLiteral("no-such-share"), m_user, m_password);
+        QVERIFY(QTest::qWaitFor([&] { return delivery->arrived(); }, 30000));
+        QCOMPARE(delivery->errorText(),
+                 QStringLiteral("The share doesn't exist on that server. (code %1)").arg(ENOENT));
+    }
+
+    void alreadyMounted()
+    {
+        auto first = startMount(m_host, QStringLiteral("media"), m_user, m_password);
+        QVERIFY(QTest::qWaitFor([&] { return first->arrived(); }, 30000));
+        QVERIFY2(!first->path().isEmpty(), qPrintable(first->errorText()));
+
+        auto second = startMount(m_host, QStringLiteral("MEDIA"), m_user, m_password);
+        QVERIFY(QTest::qWaitFor([&] { return second->arrived(); }, 30000));
+        QCOMPARE(second->errorText(),
+                 QStringLiteral("That volume is already mounted. (code %1)").arg(EEXIST));
+        QCOMPARE(second->calls, 1);
+    }
+
+    void guestShareWithoutCredentials()
+    {
+        auto delivery = startMount(m_host, QStringLiteral("public"), std::nullopt, std::nullopt);
+        QVERIFY(QTest::qWaitFor([&] { return delivery->arrived(); }, 30000));
+        QVERIFY2(!delivery->path().isEmpty(), qPrintable(delivery->errorText()));
+        QVERIFY(delivery->path().endsWith(QStringLiteral("share=public")));
+        const CommandResult listing = run(QStringLiteral("ls"), {delivery->path()}, 10000);
+        QVERIFY2(listing.finished && listing.exitCode == 0, listing.errors.constData());
+        QCOMPARE(VolumeMounter::mountPoint(m_host, QStringLiteral("public")),
+                 std::optional<QString>(delivery->path()));
+    }
+
+    // The mount table shows the GVfs mount with its URI, local path and scheme, and loses it
+    // once it is unmounted behind the program's back.
+    void mountTableFollowsGvfs()
+    {
+        QVERIFY(!VolumeMounter::mountPoint(m_host, QStringLiteral("media")));
+        auto delivery = startMount(m_host, QStringLiteral("media"), m_user, m_password);
+        QVERIFY(QTest::qWaitFor([&] { return delivery->arrived(); }, 30000));
+        QVERIFY2(!delivery->path().isEmpty(), qPrintable(delivery->errorText()));
+
+        const VolumeMounter::MountedShare expected{QStringLiteral("smb://%1/media/").arg(m_host),
+                                                   delivery->path(), QStringLiteral("smb")};
+        QVERIFY(QTest::qWaitFor([&] { return VolumeMounter::mountedShares().contains(expected); },
+                                5000));
+        QCOMPARE(VolumeMounter::mountPoint(m_host, QStringLiteral("media")),
+                 std::optional<QString>(delivery->path()));
+        QCOMPARE(VolumeMounter::mountPoint(QString(), QStringLiteral("Media")),
+                 std::optional<QString>(delivery->path()));
+        QVERIFY(!VolumeMounter::mountPoint(QStringLiteral("box.lan"), QStringLiteral("media")));
+        QVERIFY(!VolumeMounter::mountPoint(m_host, QStringLiteral("public")));
+
+        unmount(mediaUri());
+        QVERIFY(QTest::qWaitFor(
+            [&] { return !VolumeMounter::mountPoint(m_host, QStringLiteral("media")); }, 10000));
+        QVERIFY(!VolumeMounter::mountedShares().contains(expected));
+    }
+};
+
+QTEST_GUILESS_MAIN(VolumeMounterSambaTest)
+#include "VolumeMounterSambaTest.moc"
