@@ -1,0 +1,68 @@
+// The password store without a working Secret Service: failures, never "not found", and no
+// call at all for an empty account.
+#include "platform/Keychain.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <thread>
+
+class KeychainNoServiceTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // The runner gives this program no session bus at all.
+    void noSessionBus()
+    {
+        QVERIFY(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS").isEmpty());
+        QVERIFY(!Keychain::password(QStringLiteral("user@box/media")));
+        QVERIFY(!Keychain::save(QStringLiteral("secret"), QStringLiteral("user@box/media")));
+        // Unreachable is a failure, not "nothing to delete".
+        QVERIFY(!Keychain::deleteItem(QStringLiteral("user@box/media")));
+        QVERIFY(!Keychain::save(QString(), QStringLiteral("user@box/media")));
+    }
+
+    // The session bus address leads to a server that accepts the connection and never
+    // answers: any keyring call would hang. With an empty account nothing is asked.
+    void emptyAccountAsksNothing()
+    {
+        const QString script = qEnvironmentVariable("VIGILMOUNT_HARNESS_DIR") +
+                               QStringLiteral("/tools/silent-server.py");
+        QVERIFY2(QFileInfo(script).isExecutable(), qPrintable(script + " is missing"));
+        QProcess server;
+        server.start(script, {QStringLiteral("0")});
+        QVERIFY2(QTest::qWaitFor([&] { return server.canReadLine(); }, 10000),
+                 server.readAllStandardError().constData());
+        const QByteArray line = server.readLine().trimmed();
+        QVERIFY2(line.startsWith("listening "), line.constData());
+        qputenv("DBUS_SESSION_BUS_ADDRESS",
+                "tcp:host=127.0.0.1,port=" + line.mid(qstrlen("listening ")));
+
+        // On a thread of its own: if it hangs, the test fails instead of hanging.
+        auto finished = std::make_shared<std::atomic<bool>>(false);
+        auto results = std::make_shared<std::array<std::atomic<bool>, 3>>();
+        std::thread([finished, results] {
+            (*results)[0] = !Keychain::password(QString()).has_value();
+            (*results)[1] = !Keychain::save(QStringLiteral("secret"), QString());
+            (*results)[2] = !Keychain::save(QString(), QString());
+            *finished = true;
+        }).detach();
+        QVERIFY2(QTest::qWaitFor([&] { return finished->load(); }, 3000),
+                 "an empty account reached the session bus");
+        QVERIFY((*results)[0]);
+        QVERIFY((*results)[1]);
+        QVERIFY((*results)[2]);
+
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+        server.terminate();
+        QVERIFY(server.waitForFinished(5000));
+    }
+};
+
+QTEST_GUILESS_MAIN(KeychainNoServiceTest)
+#include "KeychainNoServiceTest.moc"
