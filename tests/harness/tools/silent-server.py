@@ -18,7 +18,8 @@ def main():
     server.bind(("127.0.0.1", int(sys.argv[1])))
     server.listen(16)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
-    print("listening", server.getsockname()[1], flush=True)
+    sys.stdout.write("listening %d\n" % server.getsockname()[1])
+    sys.stdout.flush()
     held = []
     while True:
         connection, _ = server.accept()
