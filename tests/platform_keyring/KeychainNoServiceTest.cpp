@@ -11,6 +11,8 @@
 #include <memory>
 #include <thread>
 
+using namespace Qt::StringLiterals;
+
 class KeychainNoServiceTest : public QObject
 {
     Q_OBJECT
@@ -20,22 +22,22 @@ private Q_SLOTS:
     void noSessionBus()
     {
         QVERIFY(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS").isEmpty());
-        QVERIFY(!Keychain::password(QStringLiteral("user@box/media")));
-        QVERIFY(!Keychain::save(QStringLiteral("secret"), QStringLiteral("user@box/media")));
+        QVERIFY(!Keychain::password(u"user@box/media"_s));
+        QVERIFY(!Keychain::save(u"secret"_s, u"user@box/media"_s));
         // Unreachable is a failure, not "nothing to delete".
-        QVERIFY(!Keychain::deleteItem(QStringLiteral("user@box/media")));
-        QVERIFY(!Keychain::save(QString(), QStringLiteral("user@box/media")));
+        QVERIFY(!Keychain::deleteItem(u"user@box/media"_s));
+        QVERIFY(!Keychain::save(QString(), u"user@box/media"_s));
     }
 
     // The session bus address leads to a server that accepts the connection and never
     // answers: any keyring call would hang. With an empty account nothing is asked.
     void emptyAccountAsksNothing()
     {
-        const QString script = qEnvironmentVariable("VIGILMOUNT_HARNESS_DIR") +
-                               QStringLiteral("/tools/silent-server.py");
+        const QString script =
+            qEnvironmentVariable("VIGILMOUNT_HARNESS_DIR") + u"/tools/silent-server.py"_s;
         QVERIFY2(QFileInfo(script).isExecutable(), qPrintable(script + " is missing"));
         QProcess server;
-        server.start(script, {QStringLiteral("0")});
+        server.start(script, {u"0"_s});
         QVERIFY2(QTest::qWaitFor([&] { return server.canReadLine(); }, 10000),
                  server.readAllStandardError().constData());
         const QByteArray line = server.readLine().trimmed();
@@ -48,7 +50,7 @@ private Q_SLOTS:
         auto results = std::make_shared<std::array<std::atomic<bool>, 3>>();
         std::thread([finished, results] {
             (*results)[0] = !Keychain::password(QString()).has_value();
-            (*results)[1] = !Keychain::save(QStringLiteral("secret"), QString());
+            (*results)[1] = !Keychain::save(u"secret"_s, QString());
             (*results)[2] = !Keychain::save(QString(), QString());
             *finished = true;
         }).detach();

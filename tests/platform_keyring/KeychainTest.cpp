@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct Tool
@@ -17,7 +19,7 @@ struct Tool
 Tool secretTool(const QStringList &arguments, const QByteArray &input = {})
 {
     QProcess process;
-    process.start(QStringLiteral("secret-tool"), arguments);
+    process.start(u"secret-tool"_s, arguments);
     Tool tool;
     if (!process.waitForStarted(5000))
         return tool;
@@ -33,8 +35,7 @@ Tool secretTool(const QStringList &arguments, const QByteArray &input = {})
 std::optional<QString> lookup(const QString &account)
 {
     const Tool tool =
-        secretTool({QStringLiteral("lookup"), QStringLiteral("service"),
-                    QStringLiteral("Vigilmount"), QStringLiteral("account"), account});
+        secretTool({u"lookup"_s, u"service"_s, u"Vigilmount"_s, u"account"_s, account});
     if (!tool.finished || tool.exitCode != 0)
         return std::nullopt;
     return tool.output;
@@ -44,11 +45,10 @@ std::optional<QString> lookup(const QString &account)
 QStringList labels(const QString &account)
 {
     const Tool tool =
-        secretTool({QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("service"),
-                    QStringLiteral("Vigilmount"), QStringLiteral("account"), account});
+        secretTool({u"search"_s, u"--all"_s, u"service"_s, u"Vigilmount"_s, u"account"_s, account});
     QStringList found;
     for (const QString &line : tool.output.split(QLatin1Char('\n'))) {
-        if (line.startsWith(QStringLiteral("label = ")))
+        if (line.startsWith(u"label = "_s))
             found.append(line.mid(8));
     }
     return found;
@@ -60,62 +60,58 @@ class KeychainTest : public QObject
 {
     Q_OBJECT
 
-    const QString m_account = QStringLiteral("share@box.lan/media");
+    const QString m_account = u"share@box.lan/media"_s;
 
 private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY2(!qEnvironmentVariable("VIGILMOUNT_KEYRING_PASSWORD").isEmpty(),
                  "the keyring component is not running");
-        QVERIFY2(secretTool({QStringLiteral("--version")}).finished, "secret-tool is missing");
+        QVERIFY2(secretTool({u"--version"_s}).finished, "secret-tool is missing");
     }
 
     void cleanup()
     {
-        secretTool({QStringLiteral("clear"), QStringLiteral("service"),
-                    QStringLiteral("Vigilmount"), QStringLiteral("account"), m_account});
+        secretTool({u"clear"_s, u"service"_s, u"Vigilmount"_s, u"account"_s, m_account});
     }
 
-    void serviceName() { QCOMPARE(Keychain::service(), QStringLiteral("Vigilmount")); }
+    void serviceName() { QCOMPARE(Keychain::service(), u"Vigilmount"_s); }
 
     void roundTrip()
     {
         QVERIFY(!Keychain::password(m_account));
-        const QString secret = QStringLiteral("p\u00e4ss w\u00f6rd \u2014 \U0001F511");
+        const QString secret = u"p\u00e4ss w\u00f6rd \u2014 \U0001F511"_s;
         QVERIFY(Keychain::save(secret, m_account));
         QCOMPARE(Keychain::password(m_account), std::optional<QString>(secret));
         // The same item for other tools: service and account only, text as UTF-8.
         QCOMPARE(lookup(m_account), std::optional<QString>(secret));
-        QCOMPARE(labels(m_account), QStringList{QStringLiteral("Vigilmount — ") + m_account});
+        QCOMPARE(labels(m_account), QStringList{u"Vigilmount — "_s + m_account});
+        // A second save replaces the secret of the same item.
+        QVERIFY(Keychain::save(u"second"_s, m_account));
+        QCOMPARE(Keychain::password(m_account), std::optional<QString>(u"second"_s));
+        QCOMPARE(labels(m_account), QStringList{u"Vigilmount — "_s + m_account});
         // Accounts are told apart exactly.
-        QVERIFY(!Keychain::password(m_account + QStringLiteral("x")));
+        QVERIFY(!Keychain::password(m_account + u"x"_s));
         QVERIFY(!Keychain::password(m_account.toUpper()));
     }
 
-    void secondSaveKeepsTheItemAndItsLabel()
-    {
-        QVERIFY(Keychain::save(QStringLiteral("first"), m_account));
-        QVERIFY(Keychain::save(QStringLiteral("second"), m_account));
-        QCOMPARE(Keychain::password(m_account), std::optional<QString>(QStringLiteral("second")));
-        QCOMPARE(labels(m_account), QStringList{QStringLiteral("Vigilmount — ") + m_account});
-    }
-
+    // Saving again changes only the secret: one item, its label as created.
     void labelOfAnExistingItemStays()
     {
-        const Tool stored = secretTool({QStringLiteral("store"), QStringLiteral("--label=Mine"),
-                                        QStringLiteral("service"), QStringLiteral("Vigilmount"),
-                                        QStringLiteral("account"), m_account},
-                                       "old");
+        const Tool stored = secretTool(
+            {u"store"_s, u"--label=Mine"_s, u"service"_s, u"Vigilmount"_s, u"account"_s, m_account},
+            "old");
         QVERIFY(stored.finished && stored.exitCode == 0);
-        QCOMPARE(Keychain::password(m_account), std::optional<QString>(QStringLiteral("old")));
-        QVERIFY(Keychain::save(QStringLiteral("new"), m_account));
-        QCOMPARE(lookup(m_account), std::optional<QString>(QStringLiteral("new")));
-        QCOMPARE(labels(m_account), QStringList{QStringLiteral("Mine")});
+        QCOMPARE(Keychain::password(m_account), std::optional<QString>(u"old"_s));
+        QVERIFY(Keychain::save(u"new"_s, m_account));
+        QVERIFY(Keychain::save(u"newer"_s, m_account));
+        QCOMPARE(lookup(m_account), std::optional<QString>(u"newer"_s));
+        QCOMPARE(labels(m_account), QStringList{u"Mine"_s});
     }
 
     void emptyPasswordDeletes()
     {
-        QVERIFY(Keychain::save(QStringLiteral("secret"), m_account));
+        QVERIFY(Keychain::save(u"secret"_s, m_account));
         QVERIFY(lookup(m_account));
         QVERIFY(Keychain::save(QString(), m_account));
         QVERIFY(!lookup(m_account));
@@ -126,20 +122,19 @@ private Q_SLOTS:
 
     void deleting()
     {
-        QVERIFY(Keychain::deleteItem(QStringLiteral("never-stored@nowhere/none")));
-        QVERIFY(Keychain::save(QStringLiteral("secret"), m_account));
-        QVERIFY(Keychain::save(QStringLiteral("other"), QStringLiteral("@/")));
+        QVERIFY(Keychain::deleteItem(u"never-stored@nowhere/none"_s));
+        QVERIFY(Keychain::save(u"secret"_s, m_account));
+        QVERIFY(Keychain::save(u"other"_s, u"@/"_s));
         QVERIFY(Keychain::deleteItem(m_account));
         QVERIFY(!lookup(m_account));
         // Only that account's item goes.
-        QCOMPARE(Keychain::password(QStringLiteral("@/")),
-                 std::optional<QString>(QStringLiteral("other")));
-        QVERIFY(Keychain::deleteItem(QStringLiteral("@/")));
+        QCOMPARE(Keychain::password(u"@/"_s), std::optional<QString>(u"other"_s));
+        QVERIFY(Keychain::deleteItem(u"@/"_s));
     }
 
     void emptyAccount()
     {
-        QVERIFY(!Keychain::save(QStringLiteral("secret"), QString()));
+        QVERIFY(!Keychain::save(u"secret"_s, QString()));
         QVERIFY(!Keychain::save(QString(), QString()));
         QVERIFY(!Keychain::password(QString()));
         QVERIFY(!lookup(QString()));
@@ -149,22 +144,21 @@ private Q_SLOTS:
     // item is still there (so deleting it fails too).
     void lockedKeyring()
     {
-        QVERIFY(Keychain::save(QStringLiteral("secret"), m_account));
+        QVERIFY(Keychain::save(u"secret"_s, m_account));
         QProcess lock;
-        lock.start(qEnvironmentVariable("VIGILMOUNT_HARNESS_DIR") +
-                       QStringLiteral("/tools/keyring-lock.sh"),
+        lock.start(qEnvironmentVariable("VIGILMOUNT_HARNESS_DIR") + u"/tools/keyring-lock.sh"_s,
                    QStringList());
         QVERIFY2(lock.waitForFinished(15000) && lock.exitStatus() == QProcess::NormalExit &&
                      lock.exitCode() == 0,
                  lock.readAllStandardError().constData());
 
         QVERIFY(!Keychain::password(m_account));
-        QVERIFY(!Keychain::save(QStringLiteral("changed"), m_account));
-        QVERIFY(!Keychain::save(QStringLiteral("new"), QStringLiteral("another@box/media")));
+        QVERIFY(!Keychain::save(u"changed"_s, m_account));
+        QVERIFY(!Keychain::save(u"new"_s, u"another@box/media"_s));
         QVERIFY(!Keychain::deleteItem(m_account));
         QVERIFY(!Keychain::save(QString(), m_account));
         // Still there, locked.
-        QCOMPARE(labels(m_account), QStringList{QStringLiteral("Vigilmount — ") + m_account});
+        QCOMPARE(labels(m_account), QStringList{u"Vigilmount — "_s + m_account});
     }
 };
 

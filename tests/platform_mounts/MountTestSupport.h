@@ -16,7 +16,7 @@
 namespace MountTestSupport {
 
 // What `done` delivered, and how.
-struct Delivery
+struct Delivery : std::enable_shared_from_this<Delivery>
 {
     int calls = 0;
     bool onMainThread = false;
@@ -24,6 +24,18 @@ struct Delivery
     qint64 elapsedMs = -1;
 
     bool arrived() const { return calls > 0; }
+    // A `done` that fills in this record (and keeps it alive).
+    std::function<void(VolumeMounter::MountResult)> recorder()
+    {
+        auto clock = std::make_shared<QElapsedTimer>();
+        clock->start();
+        return [self = shared_from_this(), clock](VolumeMounter::MountResult result) {
+            ++self->calls;
+            self->onMainThread = QThread::currentThread() == qApp->thread();
+            self->elapsedMs = clock->elapsed();
+            self->result = std::move(result);
+        };
+    }
     QString path() const
     {
         const auto *text = result ? std::get_if<QString>(&*result) : nullptr;
@@ -43,17 +55,8 @@ startMount(const QString &host, const QString &share, const std::optional<QStrin
            std::chrono::milliseconds bound = std::chrono::seconds(60))
 {
     auto delivery = std::make_shared<Delivery>();
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    VolumeMounter::mount(
-        QStringLiteral("smb"), host, share, username, password,
-        [delivery, clock](VolumeMounter::MountResult result) {
-            ++delivery->calls;
-            delivery->onMainThread = QThread::currentThread() == qApp->thread();
-            delivery->elapsedMs = clock->elapsed();
-            delivery->result = std::move(result);
-        },
-        bound);
+    VolumeMounter::mount(QStringLiteral("smb"), host, share, username, password,
+                         delivery->recorder(), bound);
     return delivery;
 }
 

@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+using namespace Qt::StringLiterals;
+
 using namespace MountTestSupport;
 using VolumeMounter::MountError;
 
@@ -13,7 +15,7 @@ class VolumeMounterSambaTest : public QObject
 
     QString m_host, m_user, m_password, m_file, m_content, m_runtime;
 
-    QString mediaUri() const { return QStringLiteral("smb://%1/media").arg(m_host); }
+    QString mediaUri() const { return u"smb://%1/media"_s.arg(m_host); }
 
     // Reads a file through the share's local path in a child process: a hanging server must
     // not hang the test. A remount can answer EIO for a moment, so it tries for a while.
@@ -23,7 +25,7 @@ class VolumeMounterSambaTest : public QObject
         QElapsedTimer clock;
         clock.start();
         do {
-            result = run(QStringLiteral("cat"), {path}, 10000);
+            result = run(u"cat"_s, {path}, 10000);
             if (result.finished && result.exitCode == 0)
                 return result.output;
             QTest::qWait(200);
@@ -34,15 +36,13 @@ class VolumeMounterSambaTest : public QObject
 
     void unmount(const QString &uri)
     {
-        const CommandResult result =
-            run(QStringLiteral("gio"), {QStringLiteral("mount"), QStringLiteral("-u"), uri});
+        const CommandResult result = run(u"gio"_s, {u"mount"_s, u"-u"_s, uri});
         QVERIFY2(result.finished, qPrintable(uri));
     }
 
     void unmountEverything()
     {
-        const CommandResult listing =
-            run(QStringLiteral("gio"), {QStringLiteral("mount"), QStringLiteral("-l")});
+        const CommandResult listing = run(u"gio"_s, {u"mount"_s, u"-l"_s});
         for (const QByteArray &line : listing.output.split('\n')) {
             const qsizetype arrow = line.indexOf(" -> smb://");
             if (arrow >= 0)
@@ -65,28 +65,26 @@ private Q_SLOTS:
                  "the samba component is not running (VIGILMOUNT_SMB_* unset)");
         QVERIFY2(!qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS").isEmpty(),
                  "the session component is not running");
-        QVERIFY2(
-            run(QStringLiteral("gio"), {QStringLiteral("mount"), QStringLiteral("-l")}).finished,
-            "gio is not available");
+        QVERIFY2(run(u"gio"_s, {u"mount"_s, u"-l"_s}).finished, "gio is not available");
     }
 
     void cleanup()
     {
         unmountEverything();
-        QVERIFY(QTest::qWaitFor(
-            [&] { return !VolumeMounter::mountPoint(m_host, QStringLiteral("media")); }, 10000));
+        QVERIFY(
+            QTest::qWaitFor([&] { return !VolumeMounter::mountPoint(m_host, u"media"_s); }, 10000));
     }
 
     void rightCredentialsMountAndReadAFile()
     {
-        auto delivery = startMount(m_host, QStringLiteral("media"), m_user, m_password);
+        auto delivery = startMount(m_host, u"media"_s, m_user, m_password);
         QCOMPARE(delivery->calls, 0);
         QVERIFY(QTest::qWaitFor([&] { return delivery->arrived(); }, 30000));
         QVERIFY2(!delivery->path().isEmpty(), qPrintable(delivery->errorText()));
         QVERIFY(delivery->onMainThread);
-        QCOMPARE(delivery->path(), m_runtime + QStringLiteral("/gvfs/") +
-                                       VolumeMounter::gvfsShareFolder(QStringLiteral("smb"), m_host,
-                                                                      QStringLiteral("media")));
+        QCOMPARE(delivery->path(),
+                 m_runtime + u"/gvfs/"_s +
+                     VolumeMounter::gvfsShareFolder(u"smb"_s, m_host, u"media"_s));
         QCOMPARE(readThroughShare(delivery->path() + QLatin1Char('/') + m_file),
                  (m_content + QLatin1Char('\n')).toUtf8());
         QTest::qWait(100);
@@ -97,68 +95,62 @@ private Q_SLOTS:
     // as the fallback folder name does.
     void trimmedSettingsAndTheFolderName()
     {
-        auto delivery = startMount(QStringLiteral(" \t") + m_host + QStringLiteral(" "),
-                                   QStringLiteral(" Media\t"), m_user, m_password);
+        auto delivery = startMount(u" \t"_s + m_host + u" "_s, u" Media\t"_s, m_user, m_password);
         QVERIFY(QTest::qWaitFor([&] { return delivery->arrived(); }, 30000));
         QVERIFY2(!delivery->path().isEmpty(), qPrintable(delivery->errorText()));
-        QCOMPARE(
-            delivery->path().section(QLatin1Char('/'), -1),
-            VolumeMounter::gvfsShareFolder(QStringLiteral("smb"), m_host, QStringLiteral("Media")));
+        QCOMPARE(delivery->path().section(QLatin1Char('/'), -1),
+                 VolumeMounter::gvfsShareFolder(u"smb"_s, m_host, u"Media"_s));
     }
 
     void wrongPasswordIsRejected()
     {
-        auto delivery = startMount(m_host, QStringLiteral("media"), m_user,
-                                   m_password + QStringLiteral("-wrong"));
+        auto delivery = startMount(m_host, u"media"_s, m_user, m_password + u"-wrong"_s);
         QVERIFY(QTest::qWaitFor([&] { return delivery->arrived(); }, 30000));
-        QCOMPARE(
-            delivery->errorText(),
-            QStringLiteral("The server rejected the user name or password. (code %1)").arg(EACCES));
-        QVERIFY(!VolumeMounter::mountPoint(m_host, QStringLiteral("media")));
+        QCOMPARE(delivery->errorText(),
+                 u"The server rejected the user name or password. (code %1)"_s.arg(EACCES));
+        QVERIFY(!VolumeMounter::mountPoint(m_host, u"media"_s));
     }
 
     void unknownUserAndAnonymousAreRejected()
     {
-        auto unknown =
-            startMount(m_host, QStringLiteral("media"), QStringLiteral("nobody-here"), m_password);
-        auto anonymous = startMount(m_host, QStringLiteral("media"), std::nullopt, std::nullopt);
+        auto unknown = startMount(m_host, u"media"_s, u"nobody-here"_s, m_password);
+        auto anonymous = startMount(m_host, u"media"_s, std::nullopt, std::nullopt);
         QVERIFY(QTest::qWaitFor([&] { return unknown->arrived() && anonymous->arrived(); }, 30000));
         const QString rejected =
-            QStringLiteral("The server rejected the user name or password. (code %1)").arg(EACCES);
+            u"The server rejected the user name or password. (code %1)"_s.arg(EACCES);
         QCOMPARE(unknown->errorText(), rejected);
         QCOMPARE(anonymous->errorText(), rejected);
     }
 
     void unknownShare()
     {
-        auto delivery = startMount(m_host, QStringLiteral("no-such-share"), m_user, m_password);
+        auto delivery = startMount(m_host, u"no-such-share"_s, m_user, m_password);
         QVERIFY(QTest::qWaitFor([&] { return delivery->arrived(); }, 30000));
         QCOMPARE(delivery->errorText(),
-                 QStringLiteral("The share doesn't exist on that server. (code %1)").arg(ENOENT));
+                 u"The share doesn't exist on that server. (code %1)"_s.arg(ENOENT));
     }
 
     void alreadyMounted()
     {
-        auto first = startMount(m_host, QStringLiteral("media"), m_user, m_password);
+        auto first = startMount(m_host, u"media"_s, m_user, m_password);
         QVERIFY(QTest::qWaitFor([&] { return first->arrived(); }, 30000));
         QVERIFY2(!first->path().isEmpty(), qPrintable(first->errorText()));
 
-        auto second = startMount(m_host, QStringLiteral("MEDIA"), m_user, m_password);
+        auto second = startMount(m_host, u"MEDIA"_s, m_user, m_password);
         QVERIFY(QTest::qWaitFor([&] { return second->arrived(); }, 30000));
-        QCOMPARE(second->errorText(),
-                 QStringLiteral("That volume is already mounted. (code %1)").arg(EEXIST));
+        QCOMPARE(second->errorText(), u"That volume is already mounted. (code %1)"_s.arg(EEXIST));
         QCOMPARE(second->calls, 1);
     }
 
     void guestShareWithoutCredentials()
     {
-        auto delivery = startMount(m_host, QStringLiteral("public"), std::nullopt, std::nullopt);
+        auto delivery = startMount(m_host, u"public"_s, std::nullopt, std::nullopt);
         QVERIFY(QTest::qWaitFor([&] { return delivery->arrived(); }, 30000));
         QVERIFY2(!delivery->path().isEmpty(), qPrintable(delivery->errorText()));
-        QVERIFY(delivery->path().endsWith(QStringLiteral("share=public")));
-        const CommandResult listing = run(QStringLiteral("ls"), {delivery->path()}, 10000);
+        QVERIFY(delivery->path().endsWith(u"share=public"_s));
+        const CommandResult listing = run(u"ls"_s, {delivery->path()}, 10000);
         QVERIFY2(listing.finished && listing.exitCode == 0, listing.errors.constData());
-        QCOMPARE(VolumeMounter::mountPoint(m_host, QStringLiteral("public")),
+        QCOMPARE(VolumeMounter::mountPoint(m_host, u"public"_s),
                  std::optional<QString>(delivery->path()));
     }
 
@@ -166,25 +158,25 @@ private Q_SLOTS:
     // once it is unmounted behind the program's back.
     void mountTableFollowsGvfs()
     {
-        QVERIFY(!VolumeMounter::mountPoint(m_host, QStringLiteral("media")));
-        auto delivery = startMount(m_host, QStringLiteral("media"), m_user, m_password);
+        QVERIFY(!VolumeMounter::mountPoint(m_host, u"media"_s));
+        auto delivery = startMount(m_host, u"media"_s, m_user, m_password);
         QVERIFY(QTest::qWaitFor([&] { return delivery->arrived(); }, 30000));
         QVERIFY2(!delivery->path().isEmpty(), qPrintable(delivery->errorText()));
 
-        const VolumeMounter::MountedShare expected{QStringLiteral("smb://%1/media/").arg(m_host),
-                                                   delivery->path(), QStringLiteral("smb")};
+        const VolumeMounter::MountedShare expected{u"smb://%1/media/"_s.arg(m_host),
+                                                   delivery->path(), u"smb"_s};
         QVERIFY(QTest::qWaitFor([&] { return VolumeMounter::mountedShares().contains(expected); },
                                 5000));
-        QCOMPARE(VolumeMounter::mountPoint(m_host, QStringLiteral("media")),
+        QCOMPARE(VolumeMounter::mountPoint(m_host, u"media"_s),
                  std::optional<QString>(delivery->path()));
-        QCOMPARE(VolumeMounter::mountPoint(QString(), QStringLiteral("Media")),
+        QCOMPARE(VolumeMounter::mountPoint(QString(), u"Media"_s),
                  std::optional<QString>(delivery->path()));
-        QVERIFY(!VolumeMounter::mountPoint(QStringLiteral("box.lan"), QStringLiteral("media")));
-        QVERIFY(!VolumeMounter::mountPoint(m_host, QStringLiteral("public")));
+        QVERIFY(!VolumeMounter::mountPoint(u"box.lan"_s, u"media"_s));
+        QVERIFY(!VolumeMounter::mountPoint(m_host, u"public"_s));
 
         unmount(mediaUri());
-        QVERIFY(QTest::qWaitFor(
-            [&] { return !VolumeMounter::mountPoint(m_host, QStringLiteral("media")); }, 10000));
+        QVERIFY(
+            QTest::qWaitFor([&] { return !VolumeMounter::mountPoint(m_host, u"media"_s); }, 10000));
         QVERIFY(!VolumeMounter::mountedShares().contains(expected));
     }
 };

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+using namespace Qt::StringLiterals;
+
 using namespace MountTestSupport;
 
 class VolumeMounterUnreachableTest : public QObject
@@ -25,11 +27,10 @@ private Q_SLOTS:
 
     void nothingListening()
     {
-        auto delivery = startMount(QStringLiteral("127.0.0.1"), QStringLiteral("media"),
-                                   QStringLiteral("user"), QStringLiteral("secret"));
+        auto delivery = startMount(u"127.0.0.1"_s, u"media"_s, u"user"_s, u"secret"_s);
         QVERIFY(QTest::qWaitFor([&] { return delivery->arrived(); }, 30000));
         QCOMPARE(delivery->errorText(),
-                 QStringLiteral("The share couldn't be mounted. (code %1)").arg(ECONNREFUSED));
+                 u"The share couldn't be mounted. (code %1)"_s.arg(ECONNREFUSED));
         QVERIFY(delivery->onMainThread);
     }
 
@@ -37,11 +38,11 @@ private Q_SLOTS:
     // main thread keeps running its event loop.
     void silentServerIsCutAtTheBound()
     {
-        const QString script = qEnvironmentVariable("VIGILMOUNT_HARNESS_DIR") +
-                               QStringLiteral("/tools/silent-server.py");
+        const QString script =
+            qEnvironmentVariable("VIGILMOUNT_HARNESS_DIR") + u"/tools/silent-server.py"_s;
         QVERIFY2(QFileInfo(script).isExecutable(), qPrintable(script + " is missing"));
         QProcess server;
-        server.start(script, {QStringLiteral("445")});
+        server.start(script, {u"445"_s});
         QVERIFY2(QTest::qWaitFor([&] { return server.canReadLine(); }, 10000),
                  server.readAllStandardError().constData());
         QCOMPARE(server.readLine().trimmed(), QByteArray("listening 445"));
@@ -51,13 +52,12 @@ private Q_SLOTS:
         connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
         ticker.start(50);
         auto delivery =
-            startMount(QStringLiteral("127.0.0.1"), QStringLiteral("media"), QStringLiteral("user"),
-                       QStringLiteral("secret"), std::chrono::seconds(2));
+            startMount(u"127.0.0.1"_s, u"media"_s, u"user"_s, u"secret"_s, std::chrono::seconds(2));
         QVERIFY(QTest::qWaitFor([&] { return delivery->arrived(); }, 15000));
         ticker.stop();
 
         QCOMPARE(delivery->errorText(),
-                 QStringLiteral("The server didn't respond in time. (code %1)").arg(ETIMEDOUT));
+                 u"The server didn't respond in time. (code %1)"_s.arg(ETIMEDOUT));
         QVERIFY2(delivery->elapsedMs >= 1900 && delivery->elapsedMs < 8000,
                  qPrintable(QString::number(delivery->elapsedMs)));
         // About 40 ticks in 2 s; a blocked main thread would give almost none.
