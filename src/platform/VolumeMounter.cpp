@@ -83,7 +83,9 @@ QString takeString(char *text)
 QList<MountedShare> gvfsShares(const QList<MountedShare> &kernelEntries)
 {
     QList<MountedShare> shares;
-    GVolumeMonitor *monitor = g_volume_monitor_get();
+    // One monitor for the life of the process: it follows mounts and unmounts through the
+    // main loop, so a lookup does not ask every volume monitor service afresh.
+    static GVolumeMonitor *const monitor = g_volume_monitor_get();
     GList *mounts = g_volume_monitor_get_mounts(monitor);
     for (GList *item = mounts; item; item = item->next) {
         GFile *root = g_mount_get_root(G_MOUNT(item->data));
@@ -100,7 +102,6 @@ QList<MountedShare> gvfsShares(const QList<MountedShare> &kernelEntries)
         g_object_unref(root);
     }
     g_list_free_full(mounts, g_object_unref);
-    g_object_unref(monitor);
     return shares;
 }
 
