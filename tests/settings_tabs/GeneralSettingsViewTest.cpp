@@ -6,6 +6,7 @@
 #include "platform/LaunchAtLogin.h"
 #include "settings/AppSettings.h"
 #include "ui/settings/GeneralSettingsView.h"
+#include "ui/settings/Stepper.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,7 +16,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QToolButton>
 #include <QtTest>
 #include <memory>
 
@@ -43,6 +43,15 @@ class GeneralSettingsViewTest : public QObject
     template <typename T> T *child(const char *name) { return m_view->findChild<T *>(name); }
     QString text(const char *label) { return child<QLabel>(label)->text(); }
     bool spinnerShown() { return child<QWidget>("checkSpinner")->isVisible(); }
+    // Clicks on the upper or lower half of the stepper.
+    void stepUp() { clickStepper(+1); }
+    void stepDown() { clickStepper(-1); }
+    void clickStepper(int direction)
+    {
+        auto *stepper = child<Stepper>("intervalStepper");
+        const int y = direction > 0 ? stepper->height() / 4 : stepper->height() * 3 / 4;
+        QTest::mouseClick(stepper, Qt::LeftButton, {}, QPoint(stepper->width() / 2, y));
+    }
     void typeInterval(const QString &typed)
     {
         auto *field = child<QLineEdit>("intervalField");
@@ -104,21 +113,27 @@ private Q_SLOTS:
     {
         m_settings->setCheckIntervalMinutes(1);
         makeView();
-        auto *down = child<QToolButton>("stepDown");
-        auto *up = child<QToolButton>("stepUp");
-        down->click();
+        stepDown();
         QCOMPARE(m_settings->checkIntervalMinutes(), 0.5);
-        down->click();
+        stepDown();
         QCOMPARE(m_settings->checkIntervalMinutes(), 0.5);
-        up->click();
+        stepUp();
         QCOMPARE(m_settings->checkIntervalMinutes(), 1.5);
         QCOMPARE(child<QLineEdit>("intervalField")->text(), QStringLiteral("1.5"));
 
         m_settings->setCheckIntervalMinutes(720);
-        up->click();
+        stepUp();
         QCOMPARE(m_settings->checkIntervalMinutes(), 720.0);
         m_settings->setCheckIntervalMinutes(719.5);
-        up->click();
+        stepUp();
+        QCOMPARE(m_settings->checkIntervalMinutes(), 720.0);
+
+        // The keyboard steps too.
+        auto *stepper = child<Stepper>("intervalStepper");
+        stepper->setFocus();
+        QTest::keyClick(stepper, Qt::Key_Down);
+        QCOMPARE(m_settings->checkIntervalMinutes(), 719.0);
+        QTest::keyClick(stepper, Qt::Key_Up);
         QCOMPARE(m_settings->checkIntervalMinutes(), 720.0);
     }
 
@@ -139,7 +154,7 @@ private Q_SLOTS:
 
         // The stepper clamps a typed value that lies outside its range.
         typeInterval(QStringLiteral("1000"));
-        child<QToolButton>("stepDown")->click();
+        stepDown();
         QCOMPARE(m_settings->checkIntervalMinutes(), 720.0);
     }
 
@@ -316,7 +331,7 @@ private Q_SLOTS:
         m_machine.server->running = false;
         makeView();
         m_watchdog->checkNow(QStringLiteral("timer")); // shows the spinner in the picture
-        QApplication::processEvents();
+        QTRY_VERIFY(m_machine.server->launchPending());
 
         const QStringList clipped = clippedWidgets(m_view);
         const QStringList unreachable = unreachableOrUnnamedControls(m_view);

@@ -1,6 +1,7 @@
 #include "TabTestSupport.h"
 
 #include "history/EventLog.h"
+#include "ui/settings/Stepper.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -40,7 +41,7 @@ bool isControl(const QWidget *widget)
 {
     return qobject_cast<const QAbstractButton *>(widget) ||
            qobject_cast<const QLineEdit *>(widget) || qobject_cast<const QComboBox *>(widget) ||
-           qobject_cast<const QAbstractItemView *>(widget);
+           qobject_cast<const QAbstractItemView *>(widget) || qobject_cast<const Stepper *>(widget);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "settings/AppSettings.h"
 #include "ui/settings/SettingsForm.h"
 #include "ui/settings/Spinner.h"
+#include "ui/settings/Stepper.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -13,7 +14,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -37,26 +37,10 @@ GeneralSettingsView::GeneralSettingsView(AppSettings &settings, LaunchAtLogin &l
     m_intervalField->setFixedWidth(60);
     intervalRow->addWidget(m_intervalField);
 
-    auto *stepper = new QWidget;
-    stepper->setAccessibleName(tr("Check interval stepper"));
-    auto *stepperColumn = new QVBoxLayout(stepper);
-    stepperColumn->setContentsMargins(0, 0, 0, 0);
-    stepperColumn->setSpacing(0);
-    m_stepUp = new QToolButton;
-    m_stepUp->setObjectName(QStringLiteral("stepUp"));
-    m_stepUp->setArrowType(Qt::UpArrow);
-    m_stepUp->setAccessibleName(tr("Increase check interval"));
-    m_stepDown = new QToolButton;
-    m_stepDown->setObjectName(QStringLiteral("stepDown"));
-    m_stepDown->setArrowType(Qt::DownArrow);
-    m_stepDown->setAccessibleName(tr("Decrease check interval"));
-    for (QToolButton *button : {m_stepUp, m_stepDown}) {
-        button->setFocusPolicy(Qt::StrongFocus);
-        button->setAutoRepeat(true);
-        button->setFixedSize(20, 12);
-        stepperColumn->addWidget(button);
-    }
-    intervalRow->addWidget(stepper);
+    m_stepper = new Stepper;
+    m_stepper->setObjectName(QStringLiteral("intervalStepper"));
+    m_stepper->setAccessibleName(tr("Change check interval"));
+    intervalRow->addWidget(m_stepper);
     intervalRow->addWidget(new QLabel(tr("minutes")));
     intervalRow->addStretch(1);
     interval->addWidget(
@@ -99,8 +83,7 @@ GeneralSettingsView::GeneralSettingsView(AppSettings &settings, LaunchAtLogin &l
 
     connect(m_intervalField, &QLineEdit::editingFinished, this,
             &GeneralSettingsView::commitInterval);
-    connect(m_stepUp, &QToolButton::clicked, this, [this] { step(+1); });
-    connect(m_stepDown, &QToolButton::clicked, this, [this] { step(-1); });
+    connect(m_stepper, &Stepper::stepped, this, &GeneralSettingsView::step);
     connect(m_wakeToggle, &QCheckBox::clicked, &m_settings, &AppSettings::setCheckOnWake);
     connect(m_loginToggle, &QCheckBox::clicked, this, [this](bool on) {
         m_launchAtLogin.setEnabled(on);

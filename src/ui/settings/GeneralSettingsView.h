@@ -9,8 +9,8 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QToolButton;
 class Spinner;
+class Stepper;
 class Watchdog;
 
 // The General tab: check interval, wake check, login item, notifications and a manual check.
@@ -52,8 +52,7 @@ private:
     StatusSource m_statusSource;
 
     QLineEdit *m_intervalField;
-    QToolButton *m_stepUp;
-    QToolButton *m_stepDown;
+    Stepper *m_stepper;
     QCheckBox *m_wakeToggle;
     QCheckBox *m_loginToggle;
     QLabel *m_loginStatus;
