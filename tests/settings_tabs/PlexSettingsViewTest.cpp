@@ -6,6 +6,7 @@
 #include "settings/AppSettings.h"
 #include "ui/settings/PlexSettingsView.h"
 
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -144,10 +145,11 @@ private Q_SLOTS:
 
     void chooserListsLaunchableFilesAndStoresTheChoice()
     {
-        const QString server = makeFile(QStringLiteral("Plex Media Server"), true);
-        makeFile(QStringLiteral("notes.txt"), false);
-        makeFile(QStringLiteral("com.plexapp.plexmediaserver.desktop"), false);
-        QDir(m_dir->path()).mkdir(QStringLiteral("folder"));
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("apps/folder")));
+        const QString server = makeFile(QStringLiteral("apps/Plex Media Server"), true);
+        makeFile(QStringLiteral("apps/notes.txt"), false);
+        makeFile(QStringLiteral("apps/com.plexapp.plexmediaserver.desktop"), false);
+        const QString apps = m_dir->filePath(QStringLiteral("apps"));
         m_settings->setPlexAppPath(QStringLiteral("/before"));
         makeView();
 
@@ -158,13 +160,13 @@ private Q_SLOTS:
             startedIn = dialog->directory().absolutePath();
             confirm = dialog->labelText(QFileDialog::Accept);
             QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
-            dialog->setDirectory(m_dir->path());
+            dialog->setDirectory(apps);
             auto *files = dialog->findChild<QFileSystemModel *>();
-            QAbstractItemModel *shown = dialog->proxyModel();
+            QAbstractProxyModel *shown = dialog->proxyModel();
             QVERIFY(files && shown);
-            const QModelIndex folder = shown->mapFromSource(files->index(m_dir->path()));
-            QTRY_VERIFY(shown->rowCount(folder) >= 3);
-            QTest::qWait(50); // let the listing settle
+            // Wait until all four entries are read, then see which the dialog offers.
+            QTRY_COMPARE(files->rowCount(files->index(apps)), 4);
+            const QModelIndex folder = shown->mapFromSource(files->index(apps));
             for (int row = 0; row < shown->rowCount(folder); ++row)
                 listed << shown->index(row, 0, folder).data().toString();
             dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(server);
