@@ -187,7 +187,6 @@ SpawnOutcome spawnDetached(const QString &program)
     }
     if (child == 0) {
         ::close(channel[0]);
-        ::setsid();
         const pid_t grandchild = ::fork();
         if (grandchild < 0) {
             writeRecord(channel[1], SpawnRecord::error, errno);
@@ -197,6 +196,7 @@ SpawnOutcome spawnDetached(const QString &program)
             writeRecord(channel[1], SpawnRecord::pid, grandchild);
             ::_exit(0);
         }
+        ::setsid();
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -260,6 +260,23 @@ void recordDesktopPid(GDesktopAppInfo *, GPid pid, gpointer data)
     *static_cast<qint64 *>(data) = pid;
 }
 
+bool execProgramMissing(GKeyFile *keyFile)
+{
+    gchar *exec = g_key_file_get_string(keyFile, G_KEY_FILE_DESKTOP_GROUP,
+                                        G_KEY_FILE_DESKTOP_KEY_EXEC, nullptr);
+    int argc = 0;
+    char **argv = nullptr;
+    bool missing = false;
+    if (exec && g_shell_parse_argv(exec, &argc, &argv, nullptr)) {
+        gchar *found = g_find_program_in_path(argv[0]);
+        missing = found == nullptr;
+        g_free(found);
+        g_strfreev(argv);
+    }
+    g_free(exec);
+    return missing;
+}
+
 // Launches a desktop entry through GIO. Answers the pid when one was spawned (none for a
 // D-Bus activated entry), or the system's message.
 struct DesktopOutcome
@@ -282,7 +299,8 @@ DesktopOutcome launchDesktopEntry(const QString &path)
     }
     GDesktopAppInfo *info = g_desktop_app_info_new_from_keyfile(keyFile);
     if (!info) {
-        outcome.error = systemMessage(ENOEXEC);
+        // GIO refuses entries whose program is missing, and entries it cannot use at all.
+        outcome.error = systemMessage(execProgramMissing(keyFile) ? ENOENT : ENOEXEC);
         g_key_file_unref(keyFile);
         return outcome;
     }
