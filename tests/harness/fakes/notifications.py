@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """A notification server that shows nothing: owns org.freedesktop.Notifications on the session
 bus and appends one JSON line per call to $VIGILMOUNT_NOTIFICATIONS_LOG. Notify lines carry the
-message signature and every argument; GetCapabilities lines only the method."""
+message signature and every argument; GetCapabilities lines only the method. A test can make
+the server slow with org.vigilmount.Test.SetReplyDelay(u milliseconds)."""
 
 import json
 import os
@@ -12,6 +13,7 @@ import dbus.service
 from gi.repository import GLib
 
 INTERFACE = "org.freedesktop.Notifications"
+TEST = "org.vigilmount.Test"
 
 
 def plain(value):
@@ -50,24 +52,33 @@ class Server(dbus.service.Object):
         super().__init__(bus, "/org/freedesktop/Notifications")
         self.log_path = log_path
         self.last_id = 0
+        self.reply_delay_ms = 0
 
     def record(self, entry):
         with open(self.log_path, "a", encoding="utf-8") as log:
             log.write(json.dumps(entry, ensure_ascii=False) + "\n")
 
-    @dbus.service.method(INTERFACE, in_signature="", out_signature="as")
-    def GetCapabilities(self):
+    def answer(self, reply, value):
+        """Answers at once, or after the delay a test asked for (a slow server)."""
+        if self.reply_delay_ms:
+            GLib.timeout_add(self.reply_delay_ms, lambda: reply(value) and False)
+        else:
+            reply(value)
+
+    @dbus.service.method(INTERFACE, in_signature="", out_signature="as",
+                         async_callbacks=("reply", "error"))
+    def GetCapabilities(self, reply=None, error=None):
         self.record({"method": "GetCapabilities"})
-        return ["body", "body-markup"]
+        self.answer(reply, dbus.Array(["body", "body-markup"], signature="s"))
 
     @dbus.service.method(INTERFACE, in_signature="", out_signature="ssss")
     def GetServerInformation(self):
         return ["vigilmount-test-listener", "Vigilmount", "1.0", "1.2"]
 
     @dbus.service.method(INTERFACE, in_signature="susssasa{sv}i", out_signature="u",
-                         message_keyword="message")
+                         message_keyword="message", async_callbacks=("reply", "error"))
     def Notify(self, app_name, replaces_id, app_icon, summary, body, actions, hints, expire,
-               message=None):
+               message=None, reply=None, error=None):
         self.last_id += 1
         self.record({
             "method": "Notify",
@@ -83,7 +94,11 @@ class Server(dbus.service.Object):
             "expire": plain(expire),
             "id": self.last_id,
         })
-        return dbus.UInt32(self.last_id)
+        self.answer(reply, dbus.UInt32(self.last_id))
+
+    @dbus.service.method(TEST, in_signature="u", out_signature="")
+    def SetReplyDelay(self, milliseconds):
+        self.reply_delay_ms = int(milliseconds)
 
     @dbus.service.method(INTERFACE, in_signature="u", out_signature="")
     def CloseNotification(self, notification_id):
