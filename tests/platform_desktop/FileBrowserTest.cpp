@@ -20,7 +20,7 @@ public Q_SLOTS:
     void open(const QUrl &url) { opened.append(url); }
 };
 
-// A file manager on the session bus that only records what it was asked to show.
+// A file manager on the session bus that records what it was asked to show.
 class FakeFileManager : public QObject
 {
     Q_OBJECT
@@ -28,13 +28,11 @@ class FakeFileManager : public QObject
 
 public:
     QList<QStringList> shown;
-    QStringList startupIds;
 
 public Q_SLOTS:
     void ShowItems(const QStringList &uris, const QString &startupId)
     {
-        shown.append(uris);
-        startupIds.append(startupId);
+        shown.append(uris + QStringList{startupId});
     }
 };
 
@@ -45,73 +43,44 @@ class FileBrowserTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void cleanupTestCase();
-    void init();
-
-    void openFolderOpensItsUrl();
-    void revealFallsBackToFolderWithoutFileManager();
+    void openAndRevealWithoutFileManager();
     void revealAsksTheFileManager();
-
-private:
-    QTemporaryDir m_dir;
-    UrlRecorder m_urls;
 };
 
-void FileBrowserTest::initTestCase()
+void FileBrowserTest::openAndRevealWithoutFileManager()
 {
-    QVERIFY2(QDBusConnection::sessionBus().isConnected(),
-             "the session bus component is not running");
-    QVERIFY(m_dir.isValid());
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_urls, "open");
-}
-
-void FileBrowserTest::cleanupTestCase()
-{
+    QVERIFY2(QDBusConnection::sessionBus().isConnected(), "the session bus is not running");
+    UrlRecorder urls;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &urls, "open");
+    FileBrowser::openFolder(QStringLiteral("/srv/with space"));
+    FileBrowser::revealFile(QStringLiteral("/srv/exports/Vigilmount-history.tsv"));
+    QTRY_COMPARE(urls.opened, (QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/srv/with space")),
+                                           QUrl::fromLocalFile(QStringLiteral("/srv/exports"))}));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-}
-
-void FileBrowserTest::init()
-{
-    m_urls.opened.clear();
-}
-
-void FileBrowserTest::openFolderOpensItsUrl()
-{
-    const QString folder = m_dir.filePath(QStringLiteral("with space"));
-    FileBrowser::openFolder(folder);
-    QCOMPARE(m_urls.opened, QList<QUrl>{QUrl::fromLocalFile(folder)});
-}
-
-void FileBrowserTest::revealFallsBackToFolderWithoutFileManager()
-{
-    const QString file = m_dir.filePath(QStringLiteral("exports/Vigilmount-history.tsv"));
-    FileBrowser::revealFile(file);
-    QTRY_COMPARE(m_urls.opened,
-                 QList<QUrl>{QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("exports")))});
 }
 
 void FileBrowserTest::revealAsksTheFileManager()
 {
-    QDBusConnection fileManagerBus =
-        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("file-manager"));
+    const QString name = QStringLiteral("org.freedesktop.FileManager1");
+    QDBusConnection bus =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("files"));
     FakeFileManager fileManager;
-    QVERIFY(fileManagerBus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"),
-                                          &fileManager, QDBusConnection::ExportAllSlots));
-    QVERIFY(fileManagerBus.registerService(QStringLiteral("org.freedesktop.FileManager1")));
+    QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &fileManager,
+                               QDBusConnection::ExportAllSlots));
+    QVERIFY(bus.registerService(name));
+    UrlRecorder urls;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &urls, "open");
 
-    const QString file = m_dir.filePath(QStringLiteral("a b#c.tsv"));
-    FileBrowser::revealFile(file);
+    FileBrowser::revealFile(QStringLiteral("/srv/a b#c.tsv"));
     QTRY_COMPARE(fileManager.shown.size(), 1);
     QCOMPARE(fileManager.shown.first(),
-             QStringList{QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded)});
-    QVERIFY(fileManager.shown.first().first().contains(QStringLiteral("a%20b%23c.tsv")));
-    QCOMPARE(fileManager.startupIds.first(), QString());
+             (QStringList{QStringLiteral("file:///srv/a%20b%23c.tsv"), QString()}));
     QTest::qWait(200);
-    QVERIFY(m_urls.opened.isEmpty());
+    QVERIFY(urls.opened.isEmpty());
 
-    fileManagerBus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
-    QDBusConnection::disconnectFromBus(QStringLiteral("file-manager"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    bus.unregisterService(name);
+    QDBusConnection::disconnectFromBus(QStringLiteral("files"));
 }
 
 QTEST_MAIN(FileBrowserTest)

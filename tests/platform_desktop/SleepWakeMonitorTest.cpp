@@ -7,24 +7,20 @@
 
 namespace {
 
-// Has the fake logind, as the owner of org.freedesktop.login1, announce a sleep or a resume.
-bool emitPrepareForSleep(bool starting)
+// Sends PrepareForSleep(starting): as logind (the fake owns org.freedesktop.login1), or from a
+// connection that does not own that name.
+bool prepareForSleep(bool starting, bool asLogind = true)
 {
-    const QString script =
-        qEnvironmentVariable("VIGILMOUNT_HARNESS_DIR") + QStringLiteral("/emit-prepare-for-sleep");
-    return QProcess::execute(script,
-                             {starting ? QStringLiteral("true") : QStringLiteral("false")}) == 0;
-}
-
-// The same signal sent by someone who does not own logind's name.
-bool emitAsStranger(bool starting)
-{
-    return QProcess::execute(QStringLiteral("gdbus"),
-                             {QStringLiteral("emit"), QStringLiteral("--system"),
-                              QStringLiteral("--object-path"),
-                              QStringLiteral("/org/freedesktop/login1"), QStringLiteral("--signal"),
-                              QStringLiteral("org.freedesktop.login1.Manager.PrepareForSleep"),
-                              starting ? QStringLiteral("true") : QStringLiteral("false")}) == 0;
+    const QString value = starting ? QStringLiteral("true") : QStringLiteral("false");
+    if (asLogind)
+        return QProcess::execute(qEnvironmentVariable("VIGILMOUNT_HARNESS_DIR") +
+                                     QStringLiteral("/emit-prepare-for-sleep"),
+                                 {value}) == 0;
+    return QProcess::execute(
+               QStringLiteral("gdbus"),
+               {QStringLiteral("emit"), QStringLiteral("--system"), QStringLiteral("--object-path"),
+                QStringLiteral("/org/freedesktop/login1"), QStringLiteral("--signal"),
+                QStringLiteral("org.freedesktop.login1.Manager.PrepareForSleep"), value}) == 0;
 }
 
 } // namespace
@@ -50,9 +46,9 @@ void SleepWakeMonitorTest::resumeFromLogindIsWake()
     SleepWakeMonitor monitor;
     QVERIFY(monitor.isSubscribed());
     QSignalSpy woke(&monitor, &WakePort::didWake);
-    QVERIFY(emitPrepareForSleep(false));
+    QVERIFY(prepareForSleep(false));
     QTRY_COMPARE(woke.size(), 1);
-    QVERIFY(emitPrepareForSleep(false));
+    QVERIFY(prepareForSleep(false));
     QTRY_COMPARE(woke.size(), 2);
 }
 
@@ -60,8 +56,8 @@ void SleepWakeMonitorTest::goingToSleepIsNotWake()
 {
     SleepWakeMonitor monitor;
     QSignalSpy woke(&monitor, &WakePort::didWake);
-    QVERIFY(emitPrepareForSleep(true));
-    QVERIFY(emitPrepareForSleep(false));
+    QVERIFY(prepareForSleep(true));
+    QVERIFY(prepareForSleep(false));
     // Both arrive in order: once the resume is seen, the sleep has been handled too.
     QTRY_COMPARE(woke.size(), 1);
     QTest::qWait(200);
@@ -72,9 +68,9 @@ void SleepWakeMonitorTest::signalsFromOtherSendersAreIgnored()
 {
     SleepWakeMonitor monitor;
     QSignalSpy woke(&monitor, &WakePort::didWake);
-    QVERIFY(emitAsStranger(false));
-    QVERIFY(emitAsStranger(false));
-    QVERIFY(emitPrepareForSleep(false));
+    QVERIFY(prepareForSleep(false, false));
+    QVERIFY(prepareForSleep(false, false));
+    QVERIFY(prepareForSleep(false));
     QTRY_COMPARE(woke.size(), 1);
     QTest::qWait(300);
     QCOMPARE(woke.size(), 1);
