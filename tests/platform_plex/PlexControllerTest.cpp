@@ -1,4 +1,5 @@
 #include "platform/PlexController.h"
+#include "platform/PlexMediaServer.h"
 
 #include <QDir>
 #include <QFile>
@@ -386,10 +387,16 @@ void PlexControllerTest::launchWhileServerRunsStartsNone()
     server->start(standIn, {});
     QVERIFY(server->waitForStarted());
 
-    // Another existing path resolves, but nothing is started.
-    const QList<LaunchResult> results = launchAndCollect(otherStandIn);
-    QCOMPARE(results.size(), 1);
-    QCOMPARE(results.first().appPath.value_or(QString()), otherStandIn);
+    // Another existing path resolves, but nothing is started (asked as the watchdog asks).
+    PlexMediaServer port;
+    QVERIFY(port.isRunning());
+    QList<LaunchOutcome> outcomes;
+    port.launch(otherStandIn, [&](LaunchOutcome outcome) {
+        QMetaObject::invokeMethod(this, [&, outcome] { outcomes.append(outcome); });
+    });
+    QTRY_COMPARE(outcomes.size(), 1);
+    QVERIFY(outcomes.first().ok);
+    QCOMPARE(outcomes.first().appPath, otherStandIn);
     QCOMPARE(liveServers(), QList<qint64>{server->processId()});
     for (const ProcessInfo &info : processes())
         QVERIFY(info.name != QStringLiteral("Other Media Server"));
