@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Helpers for components that provide a D-Bus service.
 
 # wait_for_bus_name <system|session> <name> <pid> <log>: waits until <name> has an owner on

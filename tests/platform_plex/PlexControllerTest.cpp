@@ -282,15 +282,20 @@ void PlexControllerTest::liveProcessesByExecutableName()
 
     // A server that has exited but was not reaped yet.
     const QByteArray path = QFile::encodeName(standIn);
+    char exitAtOnce[] = "VIGILMOUNT_STANDIN_EXIT=1";
+    char *environment[] = {exitAtOnce, nullptr};
     const pid_t zombie = ::fork();
     QVERIFY(zombie >= 0);
     if (zombie == 0) {
-        ::setenv("VIGILMOUNT_STANDIN_EXIT", "1", 1);
-        ::execl(path.constData(), path.constData(), static_cast<char *>(nullptr));
+        ::execle(path.constData(), path.constData(), static_cast<char *>(nullptr), environment);
         ::_exit(127);
     }
-    QTRY_VERIFY(std::any_of(processes().cbegin(), processes().cend(),
-                            [&](const ProcessInfo &p) { return p.pid == zombie && p.zombie; }));
+    const auto isZombie = [zombie] {
+        const QList<ProcessInfo> list = processes();
+        return std::any_of(list.cbegin(), list.cend(),
+                           [&](const ProcessInfo &p) { return p.pid == zombie && p.zombie; });
+    };
+    QTRY_VERIFY(isZombie());
     QVERIFY(!runningInstance());
     ::waitpid(zombie, nullptr, 0);
 

@@ -1,4 +1,4 @@
-# shellcheck source=../bus-names.sh
+# shellcheck shell=bash source=SCRIPTDIR/../bus-names.sh
 source "$VIGILMOUNT_HARNESS_DIR/bus-names.sh"
 
 # A stand-in for systemd-logind on the private system bus: it owns org.freedesktop.login1

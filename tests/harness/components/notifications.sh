@@ -1,4 +1,4 @@
-# shellcheck source=../bus-names.sh
+# shellcheck shell=bash source=SCRIPTDIR/../bus-names.sh
 source "$VIGILMOUNT_HARNESS_DIR/bus-names.sh"
 
 # A notification server on the private session bus that shows nothing: it owns

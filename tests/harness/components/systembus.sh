@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # A private D-Bus system bus: exported as DBUS_SYSTEM_BUS_ADDRESS, nothing can be activated on
 # it, and anyone on it may own any name and send anything (test services such as a fake logind
 # live here).
