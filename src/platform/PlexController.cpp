@@ -1,5 +1,7 @@
 #include "platform/PlexController.h"
 
+#include "settings/HorizontalBlanks.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -430,20 +432,6 @@ QString PlexError::description() const
     return QStringLiteral("The system reported no error but didn't return a running Plex process.");
 }
 
-QString trimmedBlanks(const QString &text)
-{
-    const auto isBlank = [](QChar c) {
-        return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space;
-    };
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text.at(begin)))
-        ++begin;
-    while (end > begin && isBlank(text.at(end - 1)))
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 std::optional<QString> registeredAppPath()
 {
     QStringList dataDirs;
@@ -471,7 +459,7 @@ std::optional<QString> registeredAppPath()
 
 std::optional<QString> appURL(const QString &path)
 {
-    const QString trimmed = trimmedBlanks(path);
+    const QString trimmed = trimmedHorizontalBlanks(path);
     if (!trimmed.isEmpty() && QFileInfo::exists(trimmed))
         return trimmed;
     return registeredAppPath();

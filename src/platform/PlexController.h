@@ -85,10 +85,6 @@ struct LaunchResult
     static LaunchResult failure(const QString &description) { return {std::nullopt, description}; }
 };
 
-// Removes leading and trailing horizontal blanks (space, tab and the Unicode space
-// separators); line breaks stay.
-QString trimmedBlanks(const QString &text);
-
 // The desktop entry com.plexapp.plexmediaserver.desktop in the XDG application folders
 // ($XDG_DATA_HOME, then $XDG_DATA_DIRS), else the packaged binary, else none.
 std::optional<QString> registeredAppPath();

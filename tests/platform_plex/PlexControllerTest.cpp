@@ -1,5 +1,6 @@
 #include "platform/PlexController.h"
 #include "platform/PlexMediaServer.h"
+#include "settings/HorizontalBlanks.h"
 
 #include <QDir>
 #include <QFile>
@@ -309,8 +310,9 @@ void PlexControllerTest::liveProcessesByExecutableName()
 
 void PlexControllerTest::pathIsTrimmedOfBlanksButNotLineBreaks()
 {
-    QCOMPARE(trimmedBlanks(QStringLiteral(" \t\u00a0\u2003a b\t \u3000")), QStringLiteral("a b"));
-    QCOMPARE(trimmedBlanks(QStringLiteral("\na\n")), QStringLiteral("\na\n"));
+    QCOMPARE(trimmedHorizontalBlanks(QStringLiteral(" \t\u00a0\u2003a b\t \u3000")),
+             QStringLiteral("a b"));
+    QCOMPARE(trimmedHorizontalBlanks(QStringLiteral("\na\n")), QStringLiteral("\na\n"));
 
     QCOMPARE(appURL(QStringLiteral("  \t") + standIn + QStringLiteral(" \t ")).value_or(QString()),
              standIn);
