@@ -1,6 +1,7 @@
 #include "ui/settings/HistoryView.h"
 
 #include "history/EventLog.h"
+#include "platform/FileBrowser.h"
 #include "settings/AppSettings.h"
 #include "ui/settings/DateTexts.h"
 #include "ui/settings/HistoryListModel.h"
@@ -12,11 +13,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -27,7 +26,6 @@
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QStyleOptionMenuItem>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -239,9 +237,7 @@ HistoryView::HistoryView(EventLog &log, AppSettings &settings, QWidget *parent)
     footer->addWidget(m_clear);
     stack->addLayout(footer);
 
-    m_reveal = [](const QString &path) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
-    };
+    m_reveal = [](const QString &path) { FileBrowser::revealFile(path); };
 
     connect(m_windowPicker, &SegmentedControl::activated, this,
             [this](int index) { setTimeWindow(Window(index)); });
