@@ -1,129 +1,94 @@
 #pragma once
 
-// Fakes for the watchdog's ports and a rig that wires a watchdog to them, with its own
-// settings (reset for every test) and its own history folder.
+// Fakes for the watchdog's ports, and a rig that wires a watchdog to them with its own
+// settings (the file is reset for every test) and its own history folder.
 
 #include "history/EventLog.h"
 #include "monitor/Watchdog.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsStore.h"
 
-#include <QCoroTask>
 #include <QHash>
+#include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QThread>
-#include <functional>
-#include <memory>
 #include <thread>
 #include <vector>
 
-// How a fake answers a launch or a mount.
-enum class Answer {
-    succeed,    // calls back inside the call
-    fail,       // calls back inside the call
-    fromThread, // succeeds, calling back from another thread
-    hold,       // keeps the completion until the test answers
-};
+enum class Answer { succeed, fail, fromThread, hold };
 
-class FakeMediaServer : public MediaServerPort
+// Answers a completion inside the call (succeed, fail), from another thread (succeeds), or
+// keeps it for the test to answer (hold).
+template <typename Outcome> struct Answering
 {
-public:
-    bool running = false;
     Answer answer = Answer::succeed;
-    QString appPath = QStringLiteral("/usr/lib/plexmediaserver/Plex Media Server");
-    QString failure = QStringLiteral("Plex Media Server wasn't found at \"/opt/plex\"");
-    int lookups = 0;
-    QStringList launches;
-    std::vector<std::function<void(LaunchOutcome)>> held;
+    std::vector<std::function<void(Outcome)>> held;
+    std::vector<std::thread> threads;
 
-    ~FakeMediaServer() override
+    ~Answering()
     {
         for (std::thread &thread : threads)
             thread.join();
     }
-    bool isRunning() override
+    void operator()(std::function<void(Outcome)> done, const Outcome &ok, const Outcome &failed)
     {
-        ++lookups;
-        return running;
-    }
-    void launch(const QString &path, std::function<void(LaunchOutcome)> done) override
-    {
-        launches.append(path);
-        const LaunchOutcome ok{true, appPath, {}};
-        switch (answer) {
-        case Answer::succeed:
-            return done(ok);
-        case Answer::fail:
-            return done(LaunchOutcome{false, {}, failure});
-        case Answer::fromThread:
-            threads.emplace_back([done, ok] { done(ok); });
-            return;
-        case Answer::hold:
+        if (answer == Answer::hold)
             held.push_back(std::move(done));
-            return;
-        }
+        else if (answer == Answer::fromThread)
+            threads.emplace_back([done, ok] { done(ok); });
+        else
+            done(answer == Answer::succeed ? ok : failed);
     }
-
-private:
-    std::vector<std::thread> threads;
 };
 
-class FakeShare : public SharePort
+struct FakeMediaServer : MediaServerPort
 {
-public:
+    bool running = false;
+    int lookups = 0;
+    QStringList launches;
+    Answering<LaunchOutcome> answers;
+    static inline const QString path = QStringLiteral("/usr/lib/plexmediaserver/Plex Media Server");
+    static inline const QString error = QStringLiteral("Plex Media Server wasn't found at \"x\"");
+
+    bool isRunning() override { return ++lookups, running; }
+    void launch(const QString &appPath, std::function<void(LaunchOutcome)> done) override
+    {
+        launches.append(appPath);
+        answers(std::move(done), {true, path, {}}, {false, {}, error});
+    }
+};
+
+struct FakeShare : SharePort
+{
     std::optional<QString> mounted;
-    Answer answer = Answer::succeed;
-    QString mountedAt = QStringLiteral("/run/user/1000/gvfs/smb-share:server=box.lan,share=media");
-    QString failure = QStringLiteral("The server couldn't be reached on the network. (code 113)");
     int lookups = 0;
     QList<MountRequest> requests;
     QStringList opened;
-    std::vector<std::function<void(MountOutcome)>> held;
+    Answering<MountOutcome> answers;
+    static inline const QString at =
+        QStringLiteral("/run/user/1000/gvfs/smb-share:server=box,share=media");
+    static inline const QString error =
+        QStringLiteral("The server didn't respond in time. (code 110)");
 
-    ~FakeShare() override
-    {
-        for (std::thread &thread : threads)
-            thread.join();
-    }
     std::optional<QString> mountPoint(const QString &, const QString &) override
     {
-        ++lookups;
-        return mounted;
+        return ++lookups, mounted;
     }
     void mount(const MountRequest &request, std::function<void(MountOutcome)> done) override
     {
         requests.append(request);
-        const MountOutcome ok{true, mountedAt, {}};
-        switch (answer) {
-        case Answer::succeed:
-            return done(ok);
-        case Answer::fail:
-            return done(MountOutcome{false, {}, failure});
-        case Answer::fromThread:
-            threads.emplace_back([done, ok] { done(ok); });
-            return;
-        case Answer::hold:
-            held.push_back(std::move(done));
-            return;
-        }
+        answers(std::move(done), {true, at, {}}, {false, {}, error});
     }
     void openFolder(const QString &path) override { opened.append(path); }
-
-private:
-    std::vector<std::thread> threads;
 };
 
-class FakeCredentials : public CredentialPort
+struct FakeCredentials : CredentialPort
 {
-public:
     QHash<QString, QString> passwords;
     QStringList asked;
     std::optional<QString> password(const QString &account) override
     {
         asked.append(account);
-        if (!passwords.contains(account))
-            return std::nullopt;
-        return passwords.value(account);
+        return passwords.contains(account) ? std::optional(passwords[account]) : std::nullopt;
     }
 };
 
@@ -132,38 +97,23 @@ struct Posted
     QString identifier, title, body;
 };
 
-class FakeNotifications : public NotificationPort
+struct FakeNotifications : NotificationPort
 {
-public:
     int permissionRequests = 0;
+    std::function<void()> onPermissionRequest = [] {};
     QList<Posted> posted;
-    std::function<void()> onPermissionRequest;
-    void requestPermission() override
-    {
-        ++permissionRequests;
-        if (onPermissionRequest)
-            onPermissionRequest();
-    }
+    void requestPermission() override { ++permissionRequests, onPermissionRequest(); }
     void post(const QString &identifier, const QString &title, const QString &body) override
     {
         posted.append({identifier, title, body});
     }
 };
 
-class FakeWake : public WakePort
+struct FakeWake : WakePort
 {
-public:
     void wake() { Q_EMIT didWake(); }
 };
 
-inline void resetSettingsFile()
-{
-    auto store = SettingsStore::open();
-    store->clear();
-    store->sync();
-}
-
-// "none", "true" or "false".
 inline QString text(std::optional<bool> value)
 {
     return !value   ? QStringLiteral("none")
@@ -171,7 +121,19 @@ inline QString text(std::optional<bool> value)
                     : QStringLiteral("false");
 }
 
-struct WatchdogRig
+// The settings file is shared by every rig of a test program: each starts from the defaults.
+struct FreshSettingsFile
+{
+    FreshSettingsFile()
+    {
+        const auto store = SettingsStore::open();
+        store->clear();
+        store->sync();
+        Clock::setSourceForTesting({});
+    }
+};
+
+struct WatchdogRig : FreshSettingsFile
 {
     QTemporaryDir folder;
     AppSettings settings;
@@ -181,7 +143,7 @@ struct WatchdogRig
     std::shared_ptr<FakeCredentials> credentials = std::make_shared<FakeCredentials>();
     std::shared_ptr<FakeNotifications> notifications = std::make_shared<FakeNotifications>();
     std::shared_ptr<FakeWake> wake = std::make_shared<FakeWake>();
-    Watchdog dog{settings, log, WatchdogServices{server, share, credentials, notifications, wake}};
+    Watchdog dog{settings, log, {server, share, credentials, notifications, wake}};
 
     void configureShare()
     {
@@ -197,16 +159,14 @@ struct WatchdogRig
     QStringList lines() const
     {
         QStringList out;
-        for (const LogEvent &event : log.events())
-            out.append(LogEvent::rawValue(event.kind) +
-                       (event.detail.isEmpty() ? QString() : QStringLiteral(": ") + event.detail));
+        for (const LogEvent &e : log.events())
+            out.append(LogEvent::rawValue(e.kind) +
+                       (e.detail.isEmpty() ? QString() : QStringLiteral(": ") + e.detail));
         return out;
     }
-    QStringList kinds() const
+    int count(const QString &line) const { return lines().count(line); }
+    int countKind(const QString &kind) const
     {
-        QStringList out;
-        for (const LogEvent &event : log.events())
-            out.append(LogEvent::rawValue(event.kind));
-        return out;
+        return lines().filter(QRegularExpression(QStringLiteral("^") + kind + "(:|$)")).size();
     }
 };
