@@ -2,10 +2,10 @@
 
 #include <QCoreApplication>
 #include <QObject>
-#include <QPointer>
 #include <QTimer>
 #include <chrono>
 #include <coroutine>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,8 +19,14 @@
 // - The wait is bounded: when the completion has not arrived after `bound`, the coroutine
 //   resumes with `fallback`. Whatever comes second (a late completion, a second call of a
 //   misbehaving callback, the bound after the completion) is dropped.
-// - When `owner` is destroyed while the coroutine waits, the coroutine is never resumed (it
-//   would run on a destroyed object); its frame is given up.
+// - When `owner` is destroyed while the coroutine waits, the coroutine resumes at once with
+//   OwnerGone thrown from the co_await: the coroutines awaiting it unwind without running on
+//   the destroyed object, and their frames are freed. Later answers are dropped.
+struct OwnerGone : std::exception
+{
+    const char *what() const noexcept override { return "the waiting object was destroyed"; }
+};
+
 template <typename T> class CompletionAwaiter
 {
 public:
@@ -31,7 +37,7 @@ public:
         : m_state(std::make_shared<State>()), m_start(std::move(start)), m_bound(bound),
           m_fallback(std::move(fallback))
     {
-        m_state->owner = owner;
+        m_owner = owner;
     }
 
     bool await_ready() const noexcept { return false; }
@@ -40,7 +46,9 @@ public:
     {
         const std::shared_ptr<State> state = m_state;
         state->waiter = waiter;
-        QTimer::singleShot(m_bound, state->owner.data(),
+        state->ownerWatch =
+            QObject::connect(m_owner, &QObject::destroyed, [state] { state->abandon(); });
+        QTimer::singleShot(m_bound, m_owner,
                            [state, fallback = m_fallback] { state->settle(fallback); });
         m_start([state](T outcome) {
             // Any thread: hand the outcome to the main thread's event loop.
@@ -50,27 +58,41 @@ public:
         });
     }
 
-    T await_resume() { return std::move(*m_state->outcome); }
+    T await_resume()
+    {
+        if (m_state->ownerGone)
+            throw OwnerGone();
+        return std::move(*m_state->outcome);
+    }
 
 private:
     // Touched on the main thread only.
     struct State
     {
-        QPointer<QObject> owner;
         std::coroutine_handle<> waiter;
         std::optional<T> outcome;
+        bool ownerGone = false;
+        QMetaObject::Connection ownerWatch;
 
         void settle(const T &value)
         {
-            if (outcome)
+            if (outcome || ownerGone)
                 return;
             outcome = value;
-            if (owner && waiter)
-                std::exchange(waiter, {}).resume();
+            QObject::disconnect(ownerWatch);
+            std::exchange(waiter, {}).resume();
+        }
+        void abandon()
+        {
+            if (outcome || ownerGone)
+                return;
+            ownerGone = true;
+            std::exchange(waiter, {}).resume();
         }
     };
 
     std::shared_ptr<State> m_state;
+    QObject *m_owner = nullptr;
     Starter m_start;
     std::chrono::milliseconds m_bound;
     T m_fallback;

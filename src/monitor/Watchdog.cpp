@@ -101,11 +101,10 @@ Watchdog::Watchdog(AppSettings &settings, EventLog &log, WatchdogServices servic
 {
     d->timer.setSingleShot(false);
     d->timer.setTimerType(Qt::CoarseTimer);
-    connect(&d->timer, &QTimer::timeout, this, [this] {
-        // The returned task may be dropped: the cycle runs to its end on its own (a QCoro
-        // task starts eagerly and frees itself when it finishes after its handle is gone).
-        checkNow(QStringLiteral("timer"));
-    });
+    // Dropping a returned task is safe: a QCoro task starts at once, runs on when its handle
+    // is gone and frees itself when it ends. A cycle still waiting when the watchdog is
+    // destroyed ends there too (its wait throws OwnerGone), without touching the watchdog.
+    connect(&d->timer, &QTimer::timeout, this, [this] { checkNow(QStringLiteral("timer")); });
 }
 
 Watchdog::~Watchdog() = default;

@@ -383,6 +383,29 @@ private Q_SLOTS:
         QCoro::waitFor(rig.dog.launchPlexNow());
         QCOMPARE(rig.lines().last(), "plexLaunchFailed: Manual \u00B7 " + launchText);
     }
+
+    void waitsEndWhenTheWatchdogGoesAway()
+    {
+        WatchdogRig rig;
+        rig.configureShare();
+        rig.server->answers.answer = rig.share->answers.answer = Answer::hold;
+        auto dog = std::make_unique<Watchdog>(
+            rig.settings, rig.log,
+            WatchdogServices{rig.server, rig.share, rig.credentials, rig.notifications, rig.wake});
+        auto cycle = dog->checkNow("timer");
+        auto mount = dog->mountVolumeNow();
+        dog->launchPlexNow(); // dropped
+        const QStringList before = rig.lines();
+
+        dog.reset();
+        QVERIFY(cycle.isReady());
+        QVERIFY(mount.isReady());
+        rig.server->answers.held.at(0)({true, plexPath, {}});
+        rig.server->answers.held.at(1)({true, plexPath, {}});
+        rig.share->answers.held.at(0)({true, mountedAt, {}});
+        QTest::qWait(20);
+        QCOMPARE(rig.lines(), before);
+    }
 };
 
 QTEST_GUILESS_MAIN(WatchdogCycleTest)
