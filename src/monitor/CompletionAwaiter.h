@@ -34,11 +34,9 @@ public:
     using Starter = std::function<void(Completion)>;
 
     CompletionAwaiter(QObject *owner, Starter start, std::chrono::milliseconds bound, T fallback)
-        : m_state(std::make_shared<State>()), m_start(std::move(start)), m_bound(bound),
-          m_fallback(std::move(fallback))
-    {
-        m_owner = owner;
-    }
+        : m_state(std::make_shared<State>()), m_owner(owner), m_start(std::move(start)),
+          m_bound(bound), m_fallback(std::move(fallback))
+    {}
 
     bool await_ready() const noexcept { return false; }
 
