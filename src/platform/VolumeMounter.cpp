@@ -1,5 +1,7 @@
 #include "platform/VolumeMounter.h"
 
+#include "settings/HorizontalBlanks.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QMetaObject>
@@ -19,23 +21,6 @@ namespace VolumeMounter {
 namespace {
 
 const char *const kFuseType = "fuse.gvfsd-fuse";
-
-// The "whitespaces" class: tab and the horizontal blanks (Unicode Zs), not line breaks.
-bool isBlank(QChar c)
-{
-    return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space;
-}
-
-QString trimBlanks(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text.at(begin)))
-        ++begin;
-    while (end > begin && isBlank(text.at(end - 1)))
-        --end;
-    return text.mid(begin, end - begin);
-}
 
 // Every entry of a mount table file, in file order (getmntent decodes the octal escapes).
 QList<MountedShare> readMountTable(const QString &path)
@@ -358,7 +343,7 @@ QList<MountedShare> mountedShares()
 
 std::optional<QString> mountPoint(const QString &host, const QString &share)
 {
-    if (trimBlanks(share).isEmpty())
+    if (trimmedHorizontalBlanks(share).isEmpty())
         return std::nullopt;
     return mountPoint(host, share, mountedShares());
 }
@@ -366,11 +351,12 @@ std::optional<QString> mountPoint(const QString &host, const QString &share)
 std::optional<QString> mountPoint(const QString &host, const QString &share,
                                   const QList<MountedShare> &shares)
 {
-    const QString lowerHost = trimBlanks(host).toLower();
+    const QString lowerHost = trimmedHorizontalBlanks(host).toLower();
     const QStringList hostPieces = lowerHost.split(QLatin1Char('.'), Qt::SkipEmptyParts);
     const QString hostKey = hostPieces.isEmpty() ? lowerHost : hostPieces.first();
 
-    const QString shareKey = trimBlanks(share).toLower().normalized(QString::NormalizationForm_C);
+    const QString shareKey =
+        trimmedHorizontalBlanks(share).toLower().normalized(QString::NormalizationForm_C);
     if (shareKey.isEmpty())
         return std::nullopt;
 
@@ -389,8 +375,8 @@ std::optional<QString> mountPoint(const QString &host, const QString &share,
 
 QString gvfsShareFolder(const QString &scheme, const QString &host, const QString &share)
 {
-    const QString server = trimBlanks(host).toLower();
-    const QString name = trimBlanks(share).toLower();
+    const QString server = trimmedHorizontalBlanks(host).toLower();
+    const QString name = trimmedHorizontalBlanks(share).toLower();
     if (scheme == QLatin1String("afp"))
         return QStringLiteral("afp-volume:host=%1,volume=%2").arg(server, name);
     if (scheme == QLatin1String("smb"))
@@ -412,8 +398,8 @@ void mount(const QString &scheme, const QString &host, const QString &share,
         return;
     }
 
-    const QString trimmedHost = trimBlanks(host);
-    const QString trimmedShare = trimBlanks(share);
+    const QString trimmedHost = trimmedHorizontalBlanks(host);
+    const QString trimmedShare = trimmedHorizontalBlanks(share);
     if (trimmedHost.isEmpty() || trimmedShare.isEmpty()) {
         deliverLater(std::move(done), MountError::notConfigured());
         return;
