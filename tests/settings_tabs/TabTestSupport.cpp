@@ -1,6 +1,5 @@
 #include "TabTestSupport.h"
 
-#include "history/EventLog.h"
 #include "ui/settings/Stepper.h"
 
 #include <QAbstractButton>
@@ -14,7 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QPointer>
+#include <QMessageBox>
 #include <QScrollArea>
 #include <QStyleFactory>
 #include <QTabWidget>
@@ -44,6 +43,25 @@ bool isControl(const QWidget *widget)
            qobject_cast<const QAbstractItemView *>(widget) || qobject_cast<const Stepper *>(widget);
 }
 
+bool fits(QWidget *widget)
+{
+    if (auto *label = qobject_cast<QLabel *>(widget)) {
+        if (label->text().isEmpty() ||
+            label->sizePolicy().horizontalPolicy() == QSizePolicy::Ignored)
+            return true; // Empty, or cut with an ellipsis by design.
+        if (label->wordWrap())
+            return label->height() >= label->heightForWidth(label->width());
+        return label->width() >= label->sizeHint().width() &&
+               label->height() >= label->sizeHint().height();
+    }
+    if (qobject_cast<QLineEdit *>(widget))
+        return widget->height() >= widget->minimumSizeHint().height();
+    if (isControl(widget) && !qobject_cast<QAbstractItemView *>(widget))
+        return widget->width() >= widget->minimumSizeHint().width() &&
+               widget->height() >= widget->minimumSizeHint().height();
+    return true;
+}
+
 } // namespace
 
 void useFixedEnvironment()
@@ -52,6 +70,7 @@ void useFixedEnvironment()
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QIcon::setThemeName(QStringLiteral("Adwaita"));
+    setNow(Clock::fromDateTime(QDateTime(QDate(2026, 3, 1), QTime(12, 0), Qt::UTC)));
 }
 
 void setNow(Instant now)
@@ -65,6 +84,11 @@ Instant fixedNow()
     return currentNow;
 }
 
+Instant hoursAgo(double hours)
+{
+    return currentNow - std::chrono::milliseconds(qint64(hours * 3'600'000));
+}
+
 void recordAt(EventLog &log, LogEvent::Kind kind, Instant when, const QString &detail)
 {
     const Instant saved = currentNow;
@@ -73,94 +97,114 @@ void recordAt(EventLog &log, LogEvent::Kind kind, Instant when, const QString &d
     currentNow = saved;
 }
 
+void TabWorld::setUp()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    log = std::make_unique<EventLog>(dir->filePath(QStringLiteral("history")));
+    settings = std::make_unique<AppSettings>();
+    settings->setWatchPlex(true);
+    settings->setWatchVolume(true);
+    settings->setVerboseLogging(false);
+    settings->setUsername(QString());
+    settings->setServerHost(QStringLiteral("nas.local"));
+    settings->setShareName(QStringLiteral("media"));
+    machine = FakeMachine();
+    machine.server->running = true;
+    watchdog = std::make_unique<Watchdog>(*settings, *log, machine.services());
+}
+
+void TabWorld::tearDown()
+{
+    delete window;
+    watchdog.reset();
+    settings.reset();
+    log.reset();
+    dir.reset();
+}
+
+void TabWorld::show(QWidget *tab, const QString &label)
+{
+    auto *tabs = new QTabWidget;
+    tabs->addTab(tab, label);
+    tabs->setFixedSize(560, 470);
+    tabs->show();
+    tabs->activateWindow();
+    if (!QTest::qWaitForWindowExposed(tabs))
+        qWarning("the test window was not exposed");
+    window = tabs;
+}
+
 void whenFileDialogOpens(std::function<void(QFileDialog *)> action)
 {
     auto *poll = new QTimer(qApp);
-    poll->setInterval(10);
     QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
         if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-            poll->stop();
             poll->deleteLater();
+            poll->stop();
             action(dialog);
         }
     });
-    poll->start();
+    poll->start(10);
 }
 
-QWidget *hostInWindow(QWidget *content, const QString &tabLabel)
+void typePathAndAccept(QFileDialog *dialog, const QString &path)
 {
-    auto *window = new QTabWidget;
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    window->setDocumentMode(false);
-    window->addTab(content, tabLabel);
-    window->setFixedSize(560, 470);
-    window->show();
-    window->activateWindow();
-    if (!QTest::qWaitForWindowExposed(window))
-        qWarning("the test window was not exposed");
-    return window;
+    // Replacing an existing file asks first; the answer is yes.
+    auto *confirm = new QTimer(qApp);
+    QObject::connect(confirm, &QTimer::timeout, confirm, [confirm] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            confirm->deleteLater();
+            confirm->stop();
+            box->button(QMessageBox::Yes)->click();
+        }
+    });
+    QTimer::singleShot(2000, confirm, &QObject::deleteLater);
+    confirm->start(10);
+    if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+        name->setText(path);
+    static_cast<QDialog *>(dialog)->accept();
 }
 
-QString saveScreenshot(QWidget *window, const QString &name)
+ScaledFont::ScaledFont(qreal scale) : m_original(QApplication::font())
 {
+    QFont scaled = m_original;
+    scaled.setPointSizeF(m_original.pointSizeF() * scale);
+    QApplication::setFont(scaled);
+}
+
+ScaledFont::~ScaledFont()
+{
+    QApplication::setFont(m_original);
+}
+
+QStringList layoutProblems(QWidget *tab, QWidget *window, const QString &name)
+{
+    QApplication::processEvents();
     const QString folder = QStringLiteral(VIGILMOUNT_ARTIFACTS_DIR);
     QDir().mkpath(folder);
-    const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
-    QApplication::processEvents();
-    if (!window->grab().save(path))
-        qWarning("could not save %s", qPrintable(path));
-    return path;
-}
+    if (!window->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png")))
+        qWarning("could not save the picture %s", qPrintable(name));
 
-QStringList clippedWidgets(QWidget *root)
-{
-    QStringList clipped;
-    for (QScrollArea *scroll : root->findChildren<QScrollArea *>()) {
+    QStringList problems;
+    for (QScrollArea *scroll : tab->findChildren<QScrollArea *>()) {
         // Nothing may run off the right edge: there is no horizontal scrolling.
         if (scroll->widget() &&
             scroll->widget()->minimumSizeHint().width() > scroll->viewport()->width())
-            clipped << QStringLiteral("form content wider than its scroll area");
+            problems << QStringLiteral("form content wider than its scroll area");
     }
-    for (QWidget *widget : root->findChildren<QWidget *>()) {
-        if (!widget->isVisibleTo(root))
-            continue;
-        if (auto *label = qobject_cast<QLabel *>(widget)) {
-            if (label->text().isEmpty() ||
-                label->sizePolicy().horizontalPolicy() == QSizePolicy::Ignored)
-                continue; // Empty, or cut with an ellipsis by design.
-            const bool fits = label->wordWrap()
-                                  ? label->height() >= label->heightForWidth(label->width())
-                                  : label->width() >= label->sizeHint().width() &&
-                                        label->height() >= label->sizeHint().height();
-            if (!fits)
-                clipped << describe(label);
-        } else if (qobject_cast<QAbstractButton *>(widget) || qobject_cast<QComboBox *>(widget)) {
-            const QSize needed = widget->minimumSizeHint();
-            if (widget->width() < needed.width() || widget->height() < needed.height())
-                clipped << describe(widget);
-        } else if (qobject_cast<QLineEdit *>(widget)) {
-            if (widget->height() < widget->minimumSizeHint().height())
-                clipped << describe(widget);
-        }
-    }
-    return clipped;
-}
-
-QStringList unreachableOrUnnamedControls(QWidget *root)
-{
     QSet<QWidget *> chain;
-    QWidget *start = root->window();
-    for (QWidget *w = start->nextInFocusChain(); w && w != start; w = w->nextInFocusChain())
+    for (QWidget *w = window->nextInFocusChain(); w && w != window; w = w->nextInFocusChain())
         chain.insert(w);
-
-    QStringList problems;
-    for (QWidget *widget : root->findChildren<QWidget *>()) {
-        if (!isControl(widget) || !widget->isVisibleTo(root))
+    for (QWidget *widget : tab->findChildren<QWidget *>()) {
+        if (!widget->isVisibleTo(tab))
             continue;
-        if (QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget)) {
-            if (accessible->text(QAccessible::Name).trimmed().isEmpty())
-                problems << QStringLiteral("no accessible name: ") + describe(widget);
-        }
+        if (!fits(widget))
+            problems << QStringLiteral("clipped: ") + describe(widget);
+        if (!isControl(widget))
+            continue;
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+        if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty())
+            problems << QStringLiteral("no accessible name: ") + describe(widget);
         if (!(widget->focusPolicy() & Qt::TabFocus) || !chain.contains(widget))
             problems << QStringLiteral("not reachable by Tab: ") + describe(widget);
     }

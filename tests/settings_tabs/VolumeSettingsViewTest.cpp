@@ -1,144 +1,107 @@
-#include "FakePorts.h"
 #include "TabTestSupport.h"
 
-#include "history/EventLog.h"
-#include "monitor/Watchdog.h"
-#include "settings/AppSettings.h"
+#include "platform/Keychain.h"
 #include "ui/settings/SegmentedControl.h"
 #include "ui/settings/VolumeSettingsView.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
-#include <memory>
 
 using namespace TabTestSupport;
 
+// Runs with a real keyring on a private session bus.
 class VolumeSettingsViewTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<EventLog> m_log;
-    std::unique_ptr<AppSettings> m_settings;
-    FakeMachine m_machine;
-    std::unique_ptr<Watchdog> m_watchdog;
-    QPointer<QWidget> m_window;
+    TabWorld m_world;
     VolumeSettingsView *m_view = nullptr;
 
-    VolumeSettingsView *makeView()
+    AppSettings &settings() { return *m_world.settings; }
+    FakeShare &share() { return *m_world.machine.share; }
+    void makeView()
     {
-        m_view = new VolumeSettingsView(*m_settings, *m_watchdog);
-        m_window = hostInWindow(m_view, QStringLiteral("Volume"));
-        return m_view;
+        m_view = new VolumeSettingsView(settings(), *m_world.watchdog);
+        m_world.show(m_view, QStringLiteral("Volume"));
     }
     template <typename T> T *child(const char *name) { return m_view->findChild<T *>(name); }
     QPushButton *mountNow() { return child<QPushButton>("mountNowButton"); }
-    bool spinnerShown() { return child<QWidget>("mountSpinner")->isVisible(); }
     QLabel *result() { return child<QLabel>("mountResult"); }
+    bool spinnerShown() { return child<QWidget>("mountSpinner")->isVisible(); }
     // Selects what the field holds and types over it, as a user would.
-    static void retype(QLineEdit *field, const QString &text)
+    void retype(const char *name, const QString &text)
     {
+        auto *field = child<QLineEdit>(name);
         field->setFocus();
         field->selectAll();
         QTest::keyClick(field, Qt::Key_Backspace);
         QTest::keyClicks(field, text);
     }
-    void configure(const QString &host, const QString &share)
+    static QString account(const QString &user)
     {
-        m_settings->setServerHost(host);
-        m_settings->setShareName(share);
+        return user + QStringLiteral("@nas.local/media");
     }
 
 private Q_SLOTS:
     void initTestCase() { useFixedEnvironment(); }
-
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_log = std::make_unique<EventLog>(m_dir->path());
-        m_settings = std::make_unique<AppSettings>();
-        m_settings->setWatchPlex(true);
-        m_settings->setWatchVolume(true);
-        m_settings->setUsername(QString());
-        configure(QStringLiteral("nas.local"), QStringLiteral("media"));
-        m_machine = FakeMachine();
-        m_machine.server->running = true;
-        m_watchdog = std::make_unique<Watchdog>(*m_settings, *m_log, m_machine.services());
-    }
-
-    void cleanup()
-    {
-        delete m_window;
-        m_watchdog.reset();
-        m_settings.reset();
-        m_log.reset();
-        m_dir.reset();
-    }
+    void init() { m_world.setUp(); }
+    void cleanup() { m_world.tearDown(); }
 
     // Mount Now.
 
     void mountNowNeedsServerAndShare_data()
     {
         QTest::addColumn<QString>("host");
-        QTest::addColumn<QString>("share");
+        QTest::addColumn<QString>("shareName");
         QTest::addColumn<bool>("enabled");
-        QTest::newRow("both set") << "nas.local"
-                                  << "media" << true;
-        QTest::newRow("no server") << ""
-                                   << "media" << false;
-        QTest::newRow("blank server") << "   "
-                                      << "media" << false;
-        QTest::newRow("no share") << "nas.local"
-                                  << "" << false;
-        QTest::newRow("blank share") << "nas.local"
-                                     << "  " << false;
+        QTest::newRow("both set") << QStringLiteral("nas.local") << QStringLiteral("media") << true;
+        QTest::newRow("no server") << QString() << QStringLiteral("media") << false;
+        QTest::newRow("blank server") << QStringLiteral("   ") << QStringLiteral("media") << false;
+        QTest::newRow("blank share")
+            << QStringLiteral("nas.local") << QStringLiteral("  ") << false;
     }
 
     void mountNowNeedsServerAndShare()
     {
         QFETCH(QString, host);
-        QFETCH(QString, share);
+        QFETCH(QString, shareName);
         QFETCH(bool, enabled);
         makeView();
-        retype(child<QLineEdit>("hostField"), host);
-        retype(child<QLineEdit>("shareField"), share);
-        QCOMPARE(m_settings->serverHost(), host);
-        QCOMPARE(m_settings->shareName(), share);
+        retype("hostField", host);
+        retype("shareField", shareName);
+        QCOMPARE(settings().serverHost(), host);
+        QCOMPARE(settings().shareName(), shareName);
         QCOMPARE(mountNow()->isEnabled(), enabled);
     }
 
     void mountNowShowsTheCycleSummary()
     {
-        m_machine.share->holdMount = true;
+        share().holdMount = true;
         makeView();
+        QCOMPARE(child<QLabel>("mountPoint")->text(), QStringLiteral("Unknown"));
         QVERIFY(!result()->isVisible());
         mountNow()->click();
         QVERIFY(!mountNow()->isEnabled());
         QVERIFY(spinnerShown());
-        QTRY_VERIFY(m_machine.share->mountPending());
-
-        m_machine.share->finishMount();
+        QTRY_VERIFY(share().mountPending());
+        share().finishMount();
         QTRY_VERIFY(!m_view->isMounting());
         QCOMPARE(result()->text(), QStringLiteral("Plex running · Volume remounted"));
-        QCOMPARE(result()->text(), m_watchdog->lastMessage());
-        QVERIFY(result()->isVisible());
-        QVERIFY(mountNow()->isEnabled());
-        QVERIFY(!spinnerShown());
-        QCOMPARE(child<QLabel>("mountPoint")->text(), m_machine.share->outcome.mountPoint);
+        QVERIFY(mountNow()->isEnabled() && !spinnerShown() && result()->isVisible());
+        QCOMPARE(child<QLabel>("mountPoint")->text(), share().outcome.mountPoint);
 
-        // A failed mount shows the failure summary; the next press clears the old line first.
-        m_machine.share->outcome = {false, {}, QStringLiteral("The server could not be reached.")};
-        m_machine.share->mounted.reset();
+        // The next press clears the old line first; a failure shows the failure summary.
+        share().outcome = {false, {}, QStringLiteral("The server could not be reached.")};
         mountNow()->click();
         QVERIFY(!result()->isVisible());
-        QTRY_VERIFY(m_machine.share->mountPending());
-        m_machine.share->finishMount();
+        QTRY_VERIFY(share().mountPending());
+        share().finishMount();
         QTRY_VERIFY(!m_view->isMounting());
         QCOMPARE(result()->text(),
                  QStringLiteral("Plex running · Volume down — The server could not be reached."));
@@ -147,41 +110,37 @@ private Q_SLOTS:
 
     void mountNowDuringARunningCycleShowsTheCurrentSummary()
     {
-        m_machine.share->holdMount = true;
+        share().holdMount = true;
         makeView();
-        m_watchdog->checkNow(QStringLiteral("timer"));
-        QTRY_VERIFY(m_machine.share->mountPending());
-
+        m_world.watchdog->checkNow(QStringLiteral("timer"));
+        QTRY_VERIFY(share().mountPending());
         mountNow()->click();
         QVERIFY(!m_view->isMounting());
         QCOMPARE(result()->text(), QStringLiteral("Not checked yet"));
-        QVERIFY(result()->isVisible());
         QVERIFY(mountNow()->isEnabled());
-        QCOMPARE(m_machine.share->mounts, 1);
-
-        m_machine.share->finishMount();
-        QTRY_VERIFY(!m_watchdog->isChecking());
-        // The line is the one the press produced; it stays until the next press.
-        QCOMPARE(result()->text(), QStringLiteral("Not checked yet"));
+        share().finishMount();
+        QTRY_VERIFY(!m_world.watchdog->isChecking());
+        QCOMPARE(share().mounts, 1);
+        QCOMPARE(result()->text(), QStringLiteral("Not checked yet")); // until the next press
     }
 
     void mountNowWorksWithWatchingOff()
     {
         makeView();
         child<QCheckBox>("watchVolumeToggle")->click();
-        QVERIFY(!m_settings->watchVolume());
-        QVERIFY(mountNow()->isEnabled());
+        QVERIFY(!settings().watchVolume());
         mountNow()->click();
         QTRY_VERIFY(!m_view->isMounting());
         QCOMPARE(result()->text(), QStringLiteral("Plex running"));
-        QCOMPARE(m_machine.share->mounts, 0);
+        QCOMPARE(share().mounts, 0);
     }
 
     // Server fields.
 
     void fileManagerCaptionFallsBackOnlyForEmptyValues()
     {
-        configure(QString(), QString());
+        settings().setServerHost(QString());
+        settings().setShareName(QString());
         makeView();
         auto *caption = child<QLabel>("fileManagerPath");
         QCOMPARE(caption->text(), QStringLiteral("This is the name you'd click in your file "
@@ -189,71 +148,91 @@ private Q_SLOTS:
         QVERIFY(child<QLineEdit>("hostField")
                     ->placeholderText()
                     .startsWith(QStringLiteral("mediaserver.local or ")));
-        QCOMPARE(child<QLineEdit>("shareField")->placeholderText(), QStringLiteral("Plex"));
-
-        configure(QStringLiteral("  "), QStringLiteral("Movies"));
+        settings().setServerHost(QStringLiteral("  "));
+        settings().setShareName(QStringLiteral("Movies"));
         QCOMPARE(caption->text(), QStringLiteral("This is the name you'd click in your file "
                                                  "manager › Network ›    › Movies."));
     }
 
     void protocolSegmentsWriteTheSetting()
     {
-        m_settings->setShareProtocol(ShareProtocol::smb);
+        settings().setShareProtocol(ShareProtocol::smb);
         makeView();
         auto *picker = child<SegmentedControl>("protocolPicker");
-        QCOMPARE(picker->segment(0)->text(), QStringLiteral("SMB"));
         QCOMPARE(picker->segment(1)->text(), QStringLiteral("AFP"));
-        QCOMPARE(picker->currentIndex(), 0);
         picker->segment(1)->click();
-        QCOMPARE(m_settings->shareProtocol(), ShareProtocol::afp);
         QCOMPARE(AppSettings().shareProtocol(), ShareProtocol::afp);
-        m_settings->setShareProtocol(ShareProtocol::smb);
+        settings().setShareProtocol(ShareProtocol::smb);
         QCOMPARE(picker->currentIndex(), 0);
     }
 
-    void mountPointRow()
+    // The password, in the keyring only.
+
+    void passwordIsLoadedEachTimeTheTabAppears()
+    {
+        settings().setUsername(QStringLiteral("load"));
+        QVERIFY(Keychain::save(QStringLiteral("stored secret"), account(QStringLiteral("load"))));
+        makeView();
+        QCOMPARE(child<QLineEdit>("passwordField")->text(), QStringLiteral("stored secret"));
+        QCOMPARE(child<QLineEdit>("passwordField")->echoMode(), QLineEdit::Password);
+
+        QVERIFY(Keychain::save(QStringLiteral("changed"), account(QStringLiteral("load"))));
+        m_world.window->hide();
+        m_world.window->show();
+        QCOMPARE(child<QLineEdit>("passwordField")->text(), QStringLiteral("changed"));
+    }
+
+    void typingAUserNameSavesUnderEveryIntermediateAccount()
     {
         makeView();
-        auto *row = child<QLabel>("mountPoint");
-        QCOMPARE(row->text(), QStringLiteral("Unknown"));
-        m_machine.share->mounted = QStringLiteral("/run/user/1000/gvfs/media");
-        m_watchdog->checkNow(QStringLiteral("timer"));
-        QTRY_COMPARE(row->text(), QStringLiteral("/run/user/1000/gvfs/media"));
+        QTest::keyClicks(child<QLineEdit>("passwordField"), QStringLiteral("pw-1"));
+        QTest::keyClicks(child<QLineEdit>("userField"), QStringLiteral("bob"));
+        QCOMPARE(settings().username(), QStringLiteral("bob"));
+        for (const QString user : {"", "b", "bo", "bob"}) // earlier items stay behind
+            QCOMPARE(Keychain::password(account(user)), QStringLiteral("pw-1"));
+
+        QFile file(QDir(qEnvironmentVariable("XDG_CONFIG_HOME"))
+                       .filePath(QStringLiteral("Vigilmount/Vigilmount.conf")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(!file.readAll().contains("pw-1"));
+
+        // A change of server or share moves nothing.
+        QTest::keyClicks(child<QLineEdit>("shareField"), QStringLiteral("2"));
+        QCOMPARE(Keychain::password(QStringLiteral("bob@nas.local/media2")), std::nullopt);
+        QCOMPARE(child<QLineEdit>("passwordField")->text(), QStringLiteral("pw-1"));
+    }
+
+    void clearingThePasswordDeletesTheItem()
+    {
+        settings().setUsername(QStringLiteral("carol"));
+        QVERIFY(Keychain::save(QStringLiteral("old"), account(QStringLiteral("carol"))));
+        makeView();
+        retype("passwordField", QString());
+        QCOMPARE(Keychain::password(account(QStringLiteral("carol"))), std::nullopt);
     }
 
     // Layout.
 
     void fitsAndIsReachable_data()
     {
-        QTest::addColumn<qreal>("fontScale");
-        QTest::newRow("default font") << 1.0;
-        QTest::newRow("font x1.25") << 1.25;
+        QTest::addColumn<qreal>("scale");
+        QTest::newRow("volume") << 1.0;
+        QTest::newRow("volume-font125") << 1.25;
     }
 
     void fitsAndIsReachable()
     {
-        QFETCH(qreal, fontScale);
-        const QFont original = QApplication::font();
-        QFont scaled = original;
-        scaled.setPointSizeF(original.pointSizeF() * fontScale);
-        QApplication::setFont(scaled);
-        m_settings->setUsername(QStringLiteral("plex"));
-        m_machine.share->outcome = {false,
-                                    {},
-                                    QStringLiteral("The server refused the user name or password "
-                                                   "(error 13).")};
+        QFETCH(qreal, scale);
+        ScaledFont font(scale);
+        settings().setUsername(QStringLiteral("plex"));
+        share().outcome = {
+            false, {}, QStringLiteral("The server refused the user name or password.")};
         makeView();
         mountNow()->click();
         QTRY_VERIFY(!m_view->isMounting());
-        QApplication::processEvents();
-
-        const QStringList clipped = clippedWidgets(m_view);
-        const QStringList unreachable = unreachableOrUnnamedControls(m_view);
-        saveScreenshot(m_window,
-                       fontScale > 1 ? QStringLiteral("volume-font125") : QStringLiteral("volume"));
-        QApplication::setFont(original);
-        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
-        QVERIFY2(unreachable.isEmpty(), qPrintable(unreachable.join(QLatin1Char('\n'))));
+        const QStringList problems =
+            layoutProblems(m_view, m_world.window, QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
     }
 };
 
