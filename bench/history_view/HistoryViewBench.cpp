@@ -14,7 +14,7 @@ namespace {
 Instant benchNow;
 
 // A history file of count records, one every 5 minutes up to now, in the kinds a busy
-// server produces (a third of them outages and repairs), loaded the way the program loads it.
+// server produces, loaded the way the program loads it.
 std::unique_ptr<EventLog> makeHistory(const QString &folder, int count)
 {
     using Kind = LogEvent::Kind;
@@ -28,10 +28,14 @@ std::unique_ptr<EventLog> makeHistory(const QString &folder, int count)
     const Instant now = benchNow;
     for (int i = 0; i < count; ++i) {
         benchNow = Clock::secondsAgo(now, qint64(count - i) * 300);
-        const LogEvent event = LogEvent::make(
-            kinds[i % std::size(kinds)],
-            i % 3 ? QStringLiteral("/run/user/1000/gvfs/smb-share:server=nas.local,share=media")
-                  : QString());
+        // Details repeat (paths, fixed texts), except failures, whose messages vary.
+        const Kind kind = kinds[i % std::size(kinds)];
+        const QString detail =
+            kind == Kind::volumeMountFailed
+                ? QStringLiteral("The server could not be reached (error %1).").arg(i)
+            : i % 3 ? QStringLiteral("/run/user/1000/gvfs/smb-share:server=nas.local,share=media")
+                    : QString();
+        const LogEvent event = LogEvent::make(kind, detail);
         file.write(event.toJson() + '\n');
     }
     benchNow = now;

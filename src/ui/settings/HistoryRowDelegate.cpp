@@ -119,7 +119,7 @@ int HistoryRowDelegate::detailLineCount(const QString &detail, const QFont &font
     if (detail.contains(QLatin1Char('\n')))
         return 2;
     const Metrics &m = metrics(font);
-    return QFontMetrics(m.captionFont).horizontalAdvance(detail) > detailWidth(m, rowWidth) ? 2 : 1;
+    return detailAdvance(detail, m) > detailWidth(m, rowWidth) ? 2 : 1;
 }
 
 QSize HistoryRowDelegate::sizeHint(const QStyleOptionViewItem &option,
