@@ -100,6 +100,7 @@ private Q_SLOTS:
         QCOMPARE(emptyText(), QStringLiteral("No outages in this period."));
         pickFilter(HistoryView::Filter::all);
         QCOMPARE(emptyText(), QStringLiteral("Nothing logged in this period."));
+        savePicture(m_world.window, QStringLiteral("history-empty"));
     }
 
     void lastOccurrenceIsRelativeAndAbbreviated()

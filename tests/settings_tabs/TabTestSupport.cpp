@@ -177,13 +177,18 @@ ScaledFont::~ScaledFont()
     QApplication::setFont(m_original);
 }
 
-QStringList layoutProblems(QWidget *tab, QWidget *window, const QString &name)
+void savePicture(QWidget *window, const QString &name)
 {
     QApplication::processEvents();
     const QString folder = QStringLiteral(VIGILMOUNT_ARTIFACTS_DIR);
     QDir().mkpath(folder);
     if (!window->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png")))
         qWarning("could not save the picture %s", qPrintable(name));
+}
+
+QStringList layoutProblems(QWidget *tab, QWidget *window, const QString &name)
+{
+    savePicture(window, name);
 
     QStringList problems;
     for (QScrollArea *scroll : tab->findChildren<QScrollArea *>()) {

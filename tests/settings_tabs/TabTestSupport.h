@@ -64,7 +64,10 @@ private:
     QFont m_original;
 };
 
-// Saves the window's picture as <artifacts>/<name>.png, then lists texts and controls that
+// Saves the window's picture as <artifacts>/<name>.png.
+void savePicture(QWidget *window, const QString &name);
+
+// Saves the window's picture, then lists texts and controls that
 // do not get the room they need, controls without an accessible name and controls that the
 // Tab key does not reach (empty when all is well).
 QStringList layoutProblems(QWidget *tab, QWidget *window, const QString &name);

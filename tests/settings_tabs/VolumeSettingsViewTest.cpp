@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QtTest>
 
 using namespace TabTestSupport;
@@ -230,8 +232,11 @@ private Q_SLOTS:
         makeView();
         mountNow()->click();
         QTRY_VERIFY(!m_view->isMounting());
-        const QStringList problems =
-            layoutProblems(m_view, m_world.window, QString::fromLatin1(QTest::currentDataTag()));
+        const QString name = QString::fromLatin1(QTest::currentDataTag());
+        const QStringList problems = layoutProblems(m_view, m_world.window, name);
+        QScrollBar *scroll = m_view->findChild<QScrollArea *>()->verticalScrollBar();
+        scroll->setValue(scroll->maximum()); // the status section with the result line
+        savePicture(m_world.window, name + QStringLiteral("-end"));
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
     }
 };
