@@ -12,13 +12,21 @@
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/close_range.h>
+#include <linux/magic.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 extern char **environ;
 
@@ -105,6 +113,224 @@ bool isAppUnitOfServer(QStringView unit)
             return true;
     }
     return false;
+}
+
+// --- The cheap scan ------------------------------------------------------------------------
+//
+// Everything below works on open directory descriptors and fixed buffers: one scan looks at
+// every process of the machine on every check cycle, so it must cost little more than listing
+// /proc.
+
+// An owned file descriptor.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+
+private:
+    int m_fd;
+};
+
+int openDirectoryAt(int at, const char *path)
+{
+    return ::openat(at, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+}
+
+int openRoot(const QString &path)
+{
+    return ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+// "PID/leaf" for the *at() calls below the /proc descriptor.
+struct PidPath
+{
+    char text[40];
+
+    PidPath(qint64 pid, std::string_view leaf)
+    {
+        char *end = std::to_chars(text, text + 20, pid).ptr;
+        *end++ = '/';
+        end = std::copy(leaf.begin(), leaf.end(), end);
+        *end = '\0';
+    }
+};
+
+// Reads up to size bytes of a file below a directory; the length read, or -1.
+ssize_t readAt(int at, const char *path, char *buffer, size_t size)
+{
+    const Descriptor file(::openat(at, path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!file.valid())
+        return -1;
+    size_t total = 0;
+    while (total < size) {
+        const ssize_t got = ::read(file.get(), buffer + total, size - total);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        total += size_t(got);
+    }
+    return ssize_t(total);
+}
+
+QByteArray readAllAt(int at, const char *path)
+{
+    QByteArray content;
+    const Descriptor file(::openat(at, path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!file.valid())
+        return content;
+    char chunk[4096];
+    while (content.size() < 64 * 1024) {
+        const ssize_t got = ::read(file.get(), chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        content.append(chunk, got);
+    }
+    return content;
+}
+
+// Every entry of a directory that names a pid, in ascending order.
+std::vector<qint64> pidsIn(int procFd)
+{
+    std::vector<qint64> pids;
+    DIR *dir = ::fdopendir(::fcntl(procFd, F_DUPFD_CLOEXEC, 0));
+    if (!dir)
+        return pids;
+    ::rewinddir(dir);
+    while (const dirent *entry = ::readdir(dir)) {
+        const char *name = entry->d_name;
+        const char *end = name + std::strlen(name);
+        qint64 pid = 0;
+        const auto [stop, error] = std::from_chars(name, end, pid);
+        if (error == std::errc() && stop == end && pid > 0)
+            pids.push_back(pid);
+    }
+    ::closedir(dir);
+    std::sort(pids.begin(), pids.end());
+    return pids;
+}
+
+// The process's name as bytes: the basename of its executable when the link is readable,
+// else of argv[0]. Reuses one buffer; the view lives until the next call.
+class NameReader
+{
+public:
+    std::string_view nameOf(int procFd, qint64 pid)
+    {
+        const ssize_t length =
+            ::readlinkat(procFd, PidPath(pid, "exe").text, m_link, sizeof m_link);
+        if (length > 0) {
+            std::string_view target(m_link, size_t(length));
+            // A server whose binary was replaced by an update keeps running from the old inode.
+            constexpr std::string_view deleted = " (deleted)";
+            if (target.ends_with(deleted))
+                target.remove_suffix(deleted.size());
+            return baseNameOf(target);
+        }
+        m_commandLine = readAllAt(procFd, PidPath(pid, "cmdline").text);
+        const qsizetype end = m_commandLine.indexOf('\0');
+        return baseNameOf(std::string_view(m_commandLine.constData(),
+                                           size_t(end < 0 ? m_commandLine.size() : end)));
+    }
+
+private:
+    static std::string_view baseNameOf(std::string_view path)
+    {
+        const size_t slash = path.rfind('/');
+        return slash == std::string_view::npos ? path : path.substr(slash + 1);
+    }
+
+    char m_link[4096];
+    QByteArray m_commandLine;
+};
+
+// The state letter of /proc/PID/stat, or none when the process is gone.
+std::optional<char> processStateAt(int procFd, qint64 pid)
+{
+    // The command name is at most 64 bytes, so the state letter lies well within the buffer.
+    char stat[512];
+    const ssize_t length = readAt(procFd, PidPath(pid, "stat").text, stat, sizeof stat);
+    if (length <= 0)
+        return std::nullopt;
+    const std::string_view text(stat, size_t(length));
+    const size_t close = text.rfind(')');
+    if (close == std::string_view::npos || close + 2 >= text.size())
+        return std::nullopt;
+    return text[close + 2];
+}
+
+bool aliveAt(int procFd, qint64 pid)
+{
+    const std::optional<char> state = processStateAt(procFd, pid);
+    return state && *state != 'Z' && *state != 'X';
+}
+
+bool isServerUnitName(const char *name)
+{
+    if (std::strcmp(name, "plexmediaserver.service") == 0)
+        return true;
+    return std::strncmp(name, "app-", 4) == 0 && isAppUnitOfServer(QString::fromUtf8(name));
+}
+
+void appendProcs(int cgroupFd, std::vector<qint64> &pids)
+{
+    const QByteArray procs = readAllAt(cgroupFd, "cgroup.procs");
+    const char *at = procs.constData();
+    const char *const end = at + procs.size();
+    while (at < end) {
+        qint64 pid = 0;
+        const auto [stop, error] = std::from_chars(at, end, pid);
+        // A member outside this pid namespace shows as 0.
+        if (error == std::errc() && pid > 0)
+            pids.push_back(pid);
+        at = stop + 1;
+    }
+}
+
+// Collects the members of every server unit below a cgroup directory, and of every cgroup
+// nested inside such a unit.
+void collectUnitMembers(int cgroupFd, bool inUnit, int depth, std::vector<qint64> &pids)
+{
+    if (inUnit)
+        appendProcs(cgroupFd, pids);
+    if (depth > 64)
+        return;
+    DIR *dir = ::fdopendir(::fcntl(cgroupFd, F_DUPFD_CLOEXEC, 0));
+    if (!dir)
+        return;
+    while (const dirent *entry = ::readdir(dir)) {
+        const char *name = entry->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+            continue;
+        if (entry->d_type != DT_DIR) {
+            struct stat info;
+            if (entry->d_type != DT_UNKNOWN ||
+                ::fstatat(cgroupFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+                !S_ISDIR(info.st_mode))
+                continue;
+        }
+        const Descriptor child(openDirectoryAt(cgroupFd, name));
+        if (child.valid())
+            collectUnitMembers(child.get(), inUnit || isServerUnitName(name), depth + 1, pids);
+    }
+    ::closedir(dir);
+}
+
+std::optional<RunningInstance> instanceAt(int procFd, qint64 pid, NameReader &names)
+{
+    const std::string_view name = names.nameOf(procFd, pid);
+    return RunningInstance{pid, QFile::decodeName(QByteArray(name.data(), qsizetype(name.size())))};
 }
 
 bool processAlive(qint64 pid)
@@ -414,9 +640,62 @@ std::optional<RunningInstance> runningInstance(const QList<ProcessInfo> &process
     return std::nullopt;
 }
 
+std::optional<QString> unitHierarchy()
+{
+    const auto mountedAs = [](const char *path, unsigned long type) {
+        struct statfs info;
+        return ::statfs(path, &info) == 0 && static_cast<unsigned long>(info.f_type) == type;
+    };
+    for (const char *path : {"/sys/fs/cgroup", "/sys/fs/cgroup/unified"}) {
+        if (mountedAs(path, CGROUP2_SUPER_MAGIC))
+            return QString::fromLatin1(path);
+    }
+    if (mountedAs("/sys/fs/cgroup/systemd", CGROUP_SUPER_MAGIC))
+        return QStringLiteral("/sys/fs/cgroup/systemd");
+    return std::nullopt;
+}
+
+std::optional<RunningInstance> runningInstance(const QString &procRoot,
+                                               const std::optional<QString> &cgroupRoot)
+{
+    const Descriptor proc(openRoot(procRoot));
+    if (!proc.valid())
+        return std::nullopt;
+    const std::vector<qint64> pids = pidsIn(proc.get());
+    NameReader names;
+
+    // Identifier pass. systemd places a unit's processes at the same path in every hierarchy
+    // it manages, so its own hierarchy answers for all of them.
+    std::vector<qint64> members;
+    if (cgroupRoot) {
+        const Descriptor root(openRoot(*cgroupRoot));
+        if (root.valid())
+            collectUnitMembers(root.get(), false, 0, members);
+        std::sort(members.begin(), members.end());
+    } else {
+        for (qint64 pid : pids) {
+            if (inServerUnit(QString::fromUtf8(readAllAt(proc.get(), PidPath(pid, "cgroup").text))))
+                members.push_back(pid);
+        }
+    }
+    for (qint64 pid : members) {
+        if (aliveAt(proc.get(), pid))
+            return instanceAt(proc.get(), pid, names);
+    }
+
+    // Name pass: the name alone rules out nearly every process.
+    static const QByteArray wanted = QFile::encodeName(displayName);
+    const std::string_view wantedName(wanted.constData(), size_t(wanted.size()));
+    for (qint64 pid : pids) {
+        if (names.nameOf(proc.get(), pid) == wantedName && aliveAt(proc.get(), pid))
+            return instanceAt(proc.get(), pid, names);
+    }
+    return std::nullopt;
+}
+
 std::optional<RunningInstance> runningInstance()
 {
-    return runningInstance(processes());
+    return runningInstance(QStringLiteral("/proc"), unitHierarchy());
 }
 
 QString PlexError::description() const

@@ -42,12 +42,25 @@ struct ProcessInfo
 // application identifier.
 bool inServerUnit(const QString &cgroup);
 
-// Every process below procRoot ("/proc"), of all users, in ascending pid order.
+// Every process below procRoot ("/proc"), of all users, in ascending pid order, with
+// everything the scan can learn about it.
 QList<ProcessInfo> processes(const QString &procRoot = QStringLiteral("/proc"));
 
 // The server among the given processes: the first one in a server unit, else the first one
 // whose name is exactly "Plex Media Server". Zombies never count.
 std::optional<RunningInstance> runningInstance(const QList<ProcessInfo> &processes);
+
+// The cgroup hierarchy systemd places its units in: the cgroup v2 hierarchy (at /sys/fs/cgroup,
+// or at /sys/fs/cgroup/unified beside v1 controllers), else the v1 "name=systemd" one. None
+// when neither is mounted.
+std::optional<QString> unitHierarchy();
+
+// The same answer as runningInstance(processes(procRoot)), read cheaply: the server units'
+// members come from the hierarchy at cgroupRoot (from every /proc/PID/cgroup when there is
+// none), the name pass reads one link per process, and only candidates have their state read.
+std::optional<RunningInstance> runningInstance(const QString &procRoot,
+                                               const std::optional<QString> &cgroupRoot);
+// The server on this machine: runningInstance("/proc", unitHierarchy()).
 std::optional<RunningInstance> runningInstance();
 
 // The error of a launch that did not start the server.

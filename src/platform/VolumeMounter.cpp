@@ -22,8 +22,19 @@ namespace {
 
 const char *const kFuseType = "fuse.gvfsd-fuse";
 
-// Every entry of a mount table file, in file order (getmntent decodes the octal escapes).
-QList<MountedShare> readMountTable(const QString &path)
+// Kernel file system types of network shares.
+constexpr const char *kNetworkTypes[] = {"cifs", "smb3", "nfs", "nfs4", "davfs", "fuse.sshfs"};
+
+bool isNetworkType(const char *type)
+{
+    return std::any_of(std::begin(kNetworkTypes), std::end(kNetworkTypes),
+                       [type](const char *network) { return std::strcmp(type, network) == 0; });
+}
+
+// The entries of a mount table file that the lookups use, in file order: the network shares
+// and, when asked, GVfs's FUSE mounts (getmntent decodes the octal escapes). Every check cycle
+// reads the table, so the many local entries are skipped before anything is copied.
+QList<MountedShare> readMountTable(const QString &path, bool withGvfsFuse)
 {
     QList<MountedShare> entries;
     FILE *table = setmntent(QFile::encodeName(path).constData(), "r");
@@ -32,8 +43,11 @@ QList<MountedShare> readMountTable(const QString &path)
     mntent entry{};
     char buffer[4096 * 4];
     while (getmntent_r(table, &entry, buffer, sizeof buffer)) {
-        entries.append({QFile::decodeName(entry.mnt_fsname), QFile::decodeName(entry.mnt_dir),
-                        QFile::decodeName(entry.mnt_type)});
+        if (isNetworkType(entry.mnt_type) ||
+            (withGvfsFuse && std::strcmp(entry.mnt_type, kFuseType) == 0)) {
+            entries.append({QFile::decodeName(entry.mnt_fsname), QFile::decodeName(entry.mnt_dir),
+                            QFile::decodeName(entry.mnt_type)});
+        }
     }
     endmntent(table);
     return entries;
@@ -314,11 +328,8 @@ QString messageForCode(int code)
 
 bool isNetworkFileSystemType(const QString &type)
 {
-    static const QStringList types = {
-        QStringLiteral("cifs"), QStringLiteral("smb3"),  QStringLiteral("nfs"),
-        QStringLiteral("nfs4"), QStringLiteral("davfs"), QStringLiteral("fuse.sshfs"),
-    };
-    return types.contains(type);
+    return std::any_of(std::begin(kNetworkTypes), std::end(kNetworkTypes),
+                       [&type](const char *network) { return type == QLatin1String(network); });
 }
 
 bool isNetworkScheme(const QString &scheme)
@@ -332,12 +343,13 @@ bool isNetworkScheme(const QString &scheme)
 
 QList<MountedShare> sharesInMountTable(const QString &mountTablePath)
 {
-    return networkEntries(readMountTable(mountTablePath));
+    return readMountTable(mountTablePath, false);
 }
 
 QList<MountedShare> mountedShares()
 {
-    const QList<MountedShare> kernelEntries = readMountTable(QStringLiteral("/proc/self/mounts"));
+    const QList<MountedShare> kernelEntries =
+        readMountTable(QStringLiteral("/proc/self/mounts"), true);
     return networkEntries(kernelEntries) + gvfsShares(kernelEntries);
 }
 

@@ -88,6 +88,51 @@ QMap<QString, QString> readReport(const QString &path)
     return report;
 }
 
+// Lays out a process list as the cheap scan reads it: <dir>/proc/PID/{stat,cgroup,exe} (exe
+// links to /usr/bin/<name>; none for a nameless process) and <dir>/cgroup, a hierarchy whose
+// cgroup.procs files hold each process at the paths its cgroup text names.
+bool layOut(const QString &dir, const QList<ProcessInfo> &list)
+{
+    for (const ProcessInfo &info : list) {
+        const QString pidDir = dir + QStringLiteral("/proc/") + QString::number(info.pid);
+        if (!QDir().mkpath(pidDir) ||
+            !writeFile(pidDir + QStringLiteral("/stat"),
+                       QByteArray::number(info.pid) + (info.zombie ? " (x) Z 1" : " (x) S 1")) ||
+            !writeFile(pidDir + QStringLiteral("/cgroup"), info.cgroup.toUtf8()))
+            return false;
+        if (!info.name.isEmpty() &&
+            !QFile::link(QStringLiteral("/usr/bin/") + info.name, pidDir + QStringLiteral("/exe")))
+            return false;
+        QStringList paths;
+        for (const QString &line : info.cgroup.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const QString path = line.section(QLatin1Char(':'), 2);
+            if (!paths.contains(path))
+                paths.append(path);
+        }
+        for (const QString &path : std::as_const(paths)) {
+            const QString cgroup = dir + QStringLiteral("/cgroup") + path;
+            QFile procs(cgroup + QStringLiteral("/cgroup.procs"));
+            if (!QDir().mkpath(cgroup) || !procs.open(QIODevice::Append) ||
+                procs.write(QByteArray::number(info.pid) + '\n') <= 0)
+                return false;
+        }
+    }
+    return QDir().mkpath(dir + QStringLiteral("/proc")) &&
+           QDir().mkpath(dir + QStringLiteral("/cgroup"));
+}
+
+// The pid the cheap scan finds below a laid-out dir, 0 for none: from the cgroup hierarchy, and
+// from each process's cgroup file. -1 when the two disagree.
+qint64 scanFinds(const QString &dir)
+{
+    const QString proc = dir + QStringLiteral("/proc");
+    const std::optional<RunningInstance> fromTree =
+        runningInstance(proc, dir + QStringLiteral("/cgroup"));
+    const std::optional<RunningInstance> fromFiles = runningInstance(proc, std::nullopt);
+    const qint64 found = fromTree ? fromTree->pid : 0;
+    return found == (fromFiles ? fromFiles->pid : 0) ? found : -1;
+}
+
 } // namespace
 
 class PlexControllerTest : public QObject
@@ -194,6 +239,11 @@ void PlexControllerTest::passes()
     QFETCH(qint64, found);
     const std::optional<RunningInstance> instance = runningInstance(list);
     QCOMPARE(instance ? instance->pid : 0, found);
+
+    // The cheap scan of the same processes answers the same.
+    const QString dir = m_dir.filePath(QStringLiteral("passes-%1").arg(QTest::currentDataTag()));
+    QVERIFY(layOut(dir, list));
+    QCOMPARE(scanFinds(dir), found);
 }
 
 void PlexControllerTest::serverUnits_data()
@@ -205,6 +255,8 @@ void PlexControllerTest::serverUnits_data()
         << QStringLiteral("12:pids:/system.slice/plexmediaserver.service\n"
                           "1:name=systemd:/system.slice/plexmediaserver.service\n")
         << true;
+    QTest::newRow("cgroup nested in the service")
+        << QStringLiteral("0::/system.slice/plexmediaserver.service/transcoder\n") << true;
     QTest::newRow("gnome app scope")
         << QStringLiteral("0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
                           "app-gnome-com.plexapp.plexmediaserver-4242.scope\n")
@@ -229,6 +281,11 @@ void PlexControllerTest::serverUnits()
     QFETCH(QString, cgroup);
     QFETCH(bool, inUnit);
     QCOMPARE(inServerUnit(cgroup), inUnit);
+
+    // The cheap scan finds a process in the unit by the hierarchy's folder names.
+    const QString dir = m_dir.filePath(QStringLiteral("units-%1").arg(QTest::currentDataTag()));
+    QVERIFY(layOut(dir, {process(42, QStringLiteral("worker"), cgroup)}));
+    QCOMPARE(scanFinds(dir), inUnit ? qint64(42) : qint64(0));
 }
 
 void PlexControllerTest::procScanReadsNameStateAndUnit()
@@ -269,6 +326,25 @@ void PlexControllerTest::procScanReadsNameStateAndUnit()
                                 QStringLiteral("12 worker unit")}));
     // The unit match (pid 12) beats the earlier name matches.
     QCOMPARE(runningInstance(list)->pid, qint64(12));
+
+    // The cheap scan: the unit's member from the hierarchy; without a unit, the first name
+    // match, which has no readable exe and is named by argv[0].
+    const QString unit =
+        m_dir.filePath(QStringLiteral("cgroup/system.slice/plexmediaserver.service"));
+    QVERIFY(QDir().mkpath(unit));
+    QVERIFY(writeFile(unit + QStringLiteral("/cgroup.procs"), "12\n"));
+    const std::optional<RunningInstance> inUnit =
+        runningInstance(root, m_dir.filePath(QStringLiteral("cgroup")));
+    QVERIFY(inUnit);
+    QCOMPARE(inUnit->pid, qint64(12));
+    QCOMPARE(inUnit->name, QStringLiteral("worker"));
+    QCOMPARE(runningInstance(root, std::nullopt)->pid, qint64(12));
+    QVERIFY(writeFile(unit + QStringLiteral("/cgroup.procs"), ""));
+    const std::optional<RunningInstance> byName =
+        runningInstance(root, m_dir.filePath(QStringLiteral("cgroup")));
+    QVERIFY(byName);
+    QCOMPARE(byName->pid, qint64(5));
+    QCOMPARE(byName->name, displayName);
 }
 
 void PlexControllerTest::liveProcessesByExecutableName()

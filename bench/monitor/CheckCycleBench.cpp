@@ -1,0 +1,214 @@
+// The check cycle with everything up, beside two ways of finding the same answers:
+//   a check cycle of the production watchdog  vs listing /proc and reading one file of each
+//                                                process (comm, the cheapest to produce)
+//                                             vs running pgrep -f and findmnt
+// The machine holds about 500 processes (idle children of this program), the media server
+// stand-in starts after them (so the name pass reads nearly every process before it finds it),
+// and the Samba share of the harness is mounted through GVfs.
+//
+// Needs the harness's components: run inside private namespaces as
+//   tests/harness/run-test.sh --samba --gvfs -- CheckCycleBench
+// (bench/run.sh does).
+#include "app/ProductionServices.h"
+#include "history/EventLog.h"
+#include "monitor/Watchdog.h"
+#include "platform/VolumeMounter.h"
+#include "settings/AppSettings.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <benchmark/benchmark.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int machineProcesses = 500;
+const QString standIn = QStringLiteral(STANDIN_PATH);
+
+std::vector<pid_t> &children()
+{
+    static std::vector<pid_t> pids;
+    return pids;
+}
+
+Watchdog *watchdog = nullptr;
+
+int countProcesses()
+{
+    int count = 0;
+    DIR *proc = ::opendir("/proc");
+    while (const dirent *entry = proc ? ::readdir(proc) : nullptr) {
+        if (entry->d_name[0] >= '1' && entry->d_name[0] <= '9')
+            ++count;
+    }
+    if (proc)
+        ::closedir(proc);
+    return count;
+}
+
+// A child that ends with this program (also when it crashes).
+pid_t spawnChild(const char *program, const char *argument)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::execl(program, program, argument, static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    if (child > 0)
+        children().push_back(child);
+    return child;
+}
+
+void endChildren()
+{
+    for (pid_t child : children())
+        ::kill(child, SIGKILL);
+    for (pid_t child : children())
+        ::waitpid(child, nullptr, 0);
+    children().clear();
+}
+
+void BM_CheckCycle500(benchmark::State &state)
+{
+    for (auto _ : state) {
+        watchdog->checkNow(QStringLiteral("timer"));
+        // With the server running and the share mounted, nothing waits: the cycle is over.
+        if (watchdog->isChecking() || watchdog->plexRunning() != true ||
+            watchdog->volumeMounted() != true) {
+            state.SkipWithError("the cycle did not find everything up");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_CheckCycle500)->Unit(benchmark::kMicrosecond);
+
+void BM_ProcScanBaseline500(benchmark::State &state)
+{
+    for (auto _ : state) {
+        DIR *proc = ::opendir("/proc");
+        int read = 0;
+        char path[300];
+        char buffer[512];
+        while (const dirent *entry = ::readdir(proc)) {
+            if (entry->d_name[0] < '1' || entry->d_name[0] > '9')
+                continue;
+            std::snprintf(path, sizeof path, "/proc/%s/comm", entry->d_name);
+            const int file = ::open(path, O_RDONLY | O_CLOEXEC);
+            if (file < 0)
+                continue;
+            read += ::read(file, buffer, sizeof buffer) > 0;
+            ::close(file);
+        }
+        ::closedir(proc);
+        benchmark::DoNotOptimize(read);
+    }
+}
+BENCHMARK(BM_ProcScanBaseline500)->Unit(benchmark::kMicrosecond);
+
+void BM_PgrepFindmntBaseline500(benchmark::State &state)
+{
+    const QByteArray gvfs = qgetenv("XDG_RUNTIME_DIR") + "/gvfs";
+    for (auto _ : state) {
+        QProcess pgrep;
+        QProcess findmnt;
+        pgrep.start(QStringLiteral("pgrep"),
+                    {QStringLiteral("-f"), QStringLiteral("Plex Media Server")});
+        findmnt.start(QStringLiteral("findmnt"),
+                      {QStringLiteral("-rn"), QStringLiteral("-o"), QStringLiteral("TARGET"),
+                       QStringLiteral("-t"), QStringLiteral("fuse.gvfsd-fuse")});
+        pgrep.waitForFinished();
+        findmnt.waitForFinished();
+        if (pgrep.readAllStandardOutput().trimmed().isEmpty() ||
+            findmnt.readAllStandardOutput().trimmed() != gvfs) {
+            state.SkipWithError("pgrep or findmnt did not find everything up");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_PgrepFindmntBaseline500)->Unit(benchmark::kMicrosecond);
+
+bool mountShare(const QString &host, const QString &user, const QString &password)
+{
+    bool done = false;
+    bool mounted = false;
+    VolumeMounter::mount(
+        QStringLiteral("smb"), host, QStringLiteral("media"), user, password,
+        [&](VolumeMounter::MountResult result) {
+            done = true;
+            mounted = std::holds_alternative<QString>(result);
+            if (!mounted)
+                std::fprintf(stderr, "mount failed: %s\n",
+                             qPrintable(std::get<VolumeMounter::MountError>(result).description()));
+        });
+    QElapsedTimer clock;
+    clock.start();
+    while (!done && clock.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return mounted;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const QString host = qEnvironmentVariable("VIGILMOUNT_SMB_HOST");
+    if (host.isEmpty()) {
+        std::fprintf(stderr, "CheckCycleBench needs the harness: tests/harness/run-test.sh "
+                             "--samba --gvfs -- CheckCycleBench\n");
+        return 2;
+    }
+    // The idle crowd first (before any thread exists), then the server with the highest pid.
+    const int idle = machineProcesses - countProcesses() - 1;
+    for (int i = 0; i < idle; ++i)
+        spawnChild("/bin/sleep", "3600");
+    const QByteArray server = QFile::encodeName(standIn);
+    spawnChild(server.constData(), nullptr);
+    std::atexit(endChildren);
+
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+
+    AppSettings &settings = AppSettings::shared();
+    settings.setWatchPlex(true);
+    settings.setPlexAppPath(standIn);
+    settings.setWatchVolume(true);
+    settings.setShareProtocol(ShareProtocol::smb);
+    settings.setServerHost(host);
+    settings.setShareName(QStringLiteral("media"));
+    settings.setUsername(qEnvironmentVariable("VIGILMOUNT_SMB_USER"));
+    settings.setNotifyOnAction(false);
+    settings.setVerboseLogging(false);
+    if (!mountShare(host, settings.username(), qEnvironmentVariable("VIGILMOUNT_SMB_PASSWORD")))
+        return 1;
+
+    Watchdog cycleWatchdog(settings, EventLog::shared(), makeProductionServices());
+    watchdog = &cycleWatchdog;
+    cycleWatchdog.checkNow(QStringLiteral("startup"));
+    if (cycleWatchdog.isChecking() || cycleWatchdog.plexRunning() != true ||
+        cycleWatchdog.volumeMounted() != true) {
+        std::fprintf(stderr, "the first cycle did not find everything up: %s\n",
+                     qPrintable(cycleWatchdog.lastMessage()));
+        return 1;
+    }
+    std::fprintf(stderr, "%d processes; first cycle: %s\n", countProcesses(),
+                 qPrintable(cycleWatchdog.lastMessage()));
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    watchdog = nullptr;
+    return 0;
+}
