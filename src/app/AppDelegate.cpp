@@ -1,0 +1,39 @@
+#include "app/AppDelegate.h"
+
+#include "history/EventLog.h"
+#include "monitor/Watchdog.h"
+#include "settings/AppSettings.h"
+#include "ui/menubar/StatusItemController.h"
+#include "ui/settings/SettingsWindowController.h"
+
+AppDelegate::AppDelegate(Mode mode, QObject *parent) : QObject(parent), m_mode(mode) {}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    if (m_launched)
+        return;
+    m_launched = true;
+    if (m_mode == Mode::desktop)
+        m_statusItemController = std::make_unique<StatusItemController>();
+    Watchdog::shared().start();
+    if (m_mode == Mode::desktop)
+        SettingsWindowController::shared().applyFirstLaunchRule(AppSettings::shared());
+}
+
+bool AppDelegate::applicationShouldHandleReopen()
+{
+    if (m_mode == Mode::desktop)
+        SettingsWindowController::shared().show(SettingsTab::general);
+    return true;
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (m_terminated || !m_launched)
+        return;
+    m_terminated = true;
+    Watchdog::shared().stop();
+    EventLog::shared().flush();
+}
