@@ -1,0 +1,234 @@
+#include "history/EventLog.h"
+
+#include "platform/SystemLog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <algorithm>
+#include <deque>
+#include <limits>
+
+namespace {
+
+constexpr QFileDevice::Permissions userOnlyFile = QFile::ReadOwner | QFile::WriteOwner;
+constexpr qsizetype longestLine = 1024 * 1024; // the program never writes a line this long
+constexpr qint64 readChunk = 64 * 1024;
+
+// Appends one encoded line. A file that does not end in a line feed (an append torn by a
+// crash or a full disk) gets one first, so the torn line cannot swallow this record.
+void appendToFile(const QString &path, const QByteArray &line)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered)) {
+        if (!QFile::exists(path))
+            writeFileAtomically(path, line);
+        return;
+    }
+    const qint64 size = file.size();
+    QByteArray bytes = line;
+    if (size > 0) {
+        char last = '\n';
+        if (file.seek(size - 1) && file.read(&last, 1) == 1 && last != '\n')
+            bytes.prepend('\n');
+    }
+    if (file.seek(size))
+        file.write(bytes);
+}
+
+QByteArray encodeAll(const QList<LogEvent> &events)
+{
+    QByteArray buffer;
+    buffer.reserve(events.size() * 160);
+    for (const LogEvent &event : events) {
+        buffer.append(event.toJson());
+        buffer.append('\n');
+    }
+    return buffer;
+}
+
+} // namespace
+
+bool writeFileAtomically(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit())
+        return false;
+    QFile::setPermissions(path, userOnlyFile);
+    return true;
+}
+
+EventLog &EventLog::shared()
+{
+    static EventLog *instance = new EventLog(defaultDirectory());
+    return *instance;
+}
+
+QString EventLog::defaultDirectory()
+{
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return base + QStringLiteral("/Vigilmount");
+}
+
+EventLog::EventLog(const QString &directory, QObject *parent)
+    : QObject(parent), m_filePath(directory + QStringLiteral("/events.jsonl"))
+{
+    // A folder that cannot be created leaves a history that lives in memory only.
+    if (QDir().mkpath(directory))
+        QFile::setPermissions(directory, userOnlyFile | QFile::ExeOwner);
+    m_writer.setMaxThreadCount(1);
+    m_events = loadFile(m_filePath);
+}
+
+EventLog::~EventLog()
+{
+    flush();
+}
+
+QList<LogEvent> EventLog::loadFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+
+    std::deque<LogEvent> kept;
+    const auto take = [&kept](std::string_view line) {
+        if (line.empty())
+            return;
+        if (auto event = LogEvent::fromJson(line)) {
+            kept.push_back(std::move(*event));
+            if (qsizetype(kept.size()) > maxEvents)
+                kept.pop_front();
+        }
+    };
+
+    QByteArray pending;        // the start of a line that continues in the next chunk
+    bool skippingLine = false; // inside a line already known to be too long
+    QByteArray chunk(readChunk, Qt::Uninitialized);
+    qint64 got;
+    while ((got = file.read(chunk.data(), readChunk)) > 0) {
+        std::string_view rest(chunk.constData(), size_t(got));
+        while (!rest.empty()) {
+            const size_t feed = rest.find('\n');
+            const std::string_view piece = rest.substr(0, feed);
+            if (skippingLine) {
+                // drop until the end of the over-long line
+            } else if (pending.size() + qsizetype(piece.size()) > longestLine) {
+                pending.clear();
+                skippingLine = true;
+            } else if (feed != std::string_view::npos && pending.isEmpty()) {
+                take(piece);
+            } else {
+                pending.append(piece.data(), qsizetype(piece.size()));
+                if (feed != std::string_view::npos) {
+                    take(std::string_view(pending.constData(), size_t(pending.size())));
+                    pending.clear();
+                }
+            }
+            if (feed == std::string_view::npos)
+                break;
+            skippingLine = false;
+            rest.remove_prefix(feed + 1);
+        }
+    }
+    if (!skippingLine)
+        take(std::string_view(pending.constData(), size_t(pending.size())));
+    return QList<LogEvent>(std::make_move_iterator(kept.begin()),
+                           std::make_move_iterator(kept.end()));
+}
+
+QString EventLog::systemLogLine(LogEvent::Kind kind, const QString &detail)
+{
+    QString line = QStringLiteral("[Vigilmount] ") + LogEvent::rawValue(kind);
+    if (!detail.isEmpty())
+        line += QStringLiteral(": ") + detail;
+    return line;
+}
+
+void EventLog::record(LogEvent::Kind kind, const QString &detail)
+{
+    const LogEvent event = LogEvent::make(kind, detail);
+    m_events.append(event);
+    Q_EMIT eventsChanged();
+    if (m_events.size() > maxEvents) {
+        m_events.remove(0, m_events.size() - maxEvents);
+        Q_EMIT eventsChanged();
+    }
+    SystemLog::write(systemLogLine(kind, detail));
+    appendLine(event);
+}
+
+void EventLog::appendLine(const LogEvent &event)
+{
+    const QByteArray line = event.toJson() + '\n';
+    m_writer.start([path = m_filePath, line] { appendToFile(path, line); });
+}
+
+void EventLog::rewriteFile()
+{
+    m_writer.start([path = m_filePath, snapshot = m_events] {
+        writeFileAtomically(path, encodeAll(snapshot));
+    });
+}
+
+void EventLog::prune(qint64 olderThanDays)
+{
+    // Plain arithmetic on seconds, saturated so that an absurd retention keeps everything.
+    constexpr qint64 maxDays = std::numeric_limits<qint64>::max() / 86'400'000 / 2;
+    const Instant now = Clock::now();
+    const Instant cutoff = olderThanDays >= maxDays ? Instant::min()
+                           : olderThanDays <= -maxDays
+                               ? Instant::max()
+                               : Clock::secondsAgo(now, olderThanDays * 86'400);
+    m_events.removeIf([cutoff](const LogEvent &event) { return event.date < cutoff; });
+    Q_EMIT eventsChanged();
+    rewriteFile();
+}
+
+void EventLog::clear()
+{
+    m_events.clear();
+    Q_EMIT eventsChanged();
+    rewriteFile();
+}
+
+QList<LogEvent> EventLog::eventsSince(Instant since) const
+{
+    QList<LogEvent> result;
+    std::copy_if(m_events.cbegin(), m_events.cend(), std::back_inserter(result),
+                 [since](const LogEvent &event) { return event.date >= since; });
+    return result;
+}
+
+std::optional<LogEvent> EventLog::lastEvent(LogEvent::Kind kind) const
+{
+    const auto found = std::find_if(m_events.crbegin(), m_events.crend(),
+                                    [kind](const LogEvent &event) { return event.kind == kind; });
+    if (found == m_events.crend())
+        return std::nullopt;
+    return *found;
+}
+
+QString EventLog::exportTSV(const std::optional<QList<LogEvent>> &records) const
+{
+    QString text = QStringLiteral("timestamp\tevent\tdetail");
+    for (const LogEvent &event : records ? *records : m_events) {
+        text += QLatin1Char('\n') + LogEvent::formatDate(event.date) + QLatin1Char('\t') +
+                LogEvent::rawValue(event.kind) + QLatin1Char('\t') + event.detail;
+    }
+    return text;
+}
+
+void EventLog::flush()
+{
+    m_writer.waitForDone();
+}
