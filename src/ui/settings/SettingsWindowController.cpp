@@ -43,9 +43,9 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override
     {
+        // Closing only hides: the window is not deleted on close and is shown again later.
         storeGeometry(*this);
-        hide();
-        event->ignore();
+        QWidget::closeEvent(event);
     }
 
     void hideEvent(QHideEvent *event) override
