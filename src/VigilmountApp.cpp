@@ -2,6 +2,7 @@
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "platform/ProcessSetup.h"
+#include "platform/SystemLog.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -49,6 +50,8 @@ int main(int argc, char *argv[])
         print(stderr, CommandLine::noDisplayText());
         return 1;
     }
+
+    SystemLog::setAlsoToStderr(options.verbose);
 
     std::unique_ptr<QCoreApplication> app;
     if (options.headless) {

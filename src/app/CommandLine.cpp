@@ -5,6 +5,7 @@
 namespace {
 
 const QString headlessName = QStringLiteral("headless");
+const QString verboseName = QStringLiteral("verbose");
 
 void describe(QCommandLineParser &parser)
 {
@@ -17,6 +18,8 @@ void describe(QCommandLineParser &parser)
     parser.addOption(QCommandLineOption(
         headlessName, QStringLiteral("Run the watchdog without a tray icon or windows (for a "
                                      "machine without a desktop session).")));
+    parser.addOption(QCommandLineOption(
+        verboseName, QStringLiteral("Also write every system-log line to standard error.")));
 }
 
 } // namespace
@@ -38,6 +41,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     result.help = parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"));
     result.version = parser.isSet(QStringLiteral("version"));
     result.headless = parser.isSet(headlessName);
+    result.verbose = parser.isSet(verboseName);
     return result;
 }
 

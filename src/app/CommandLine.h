@@ -9,7 +9,8 @@ struct CommandLine
     bool help = false;
     bool version = false;
     bool headless = false;
-    QString error; // set when the arguments could not be understood
+    bool verbose = false; // copy every system-log line to stderr
+    QString error;        // set when the arguments could not be understood
 
     static CommandLine parse(const QStringList &arguments);
     static QString helpText();

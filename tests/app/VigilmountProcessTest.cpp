@@ -102,6 +102,23 @@ private Q_SLOTS:
             history.contains(qMakePair(QStringLiteral("checkStarted"), QStringLiteral("startup"))));
     }
 
+    void withoutTrayTheWatchdogKeepsRunning()
+    {
+        // The harness draws off screen: a desktop start, but no tray host anywhere.
+        Sandbox box;
+        box.writeSettings({{"verboseLogging", true}});
+        auto app = box.start({"--verbose"});
+        QVERIFY(QTest::qWaitFor([&] { return box.kinds().contains("checkStarted"); }, 10000));
+        QTest::qWait(300);
+        app->terminate();
+        QVERIFY(app->waitForFinished(10000));
+        QCOMPARE(app->exitCode(), 0);
+        const QString log = QString::fromLocal8Bit(app->readAllStandardError());
+        QCOMPARE(log.count(QStringLiteral("No system tray is available")), 1);
+        QVERIFY2(log.contains(QStringLiteral("[Vigilmount] appStopped")), qPrintable(log));
+        QCOMPARE(box.kinds().last(), QStringLiteral("appStopped"));
+    }
+
     void filesAndSocketArePrivate()
     {
         Sandbox box;
