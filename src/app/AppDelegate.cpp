@@ -6,9 +6,32 @@
 #include "ui/menubar/StatusItemController.h"
 #include "ui/settings/SettingsWindowController.h"
 
+#include <cstdlib>
+
+namespace {
+AppDelegate *g_exitingDelegate = nullptr;
+
+void terminateAtExit()
+{
+    if (g_exitingDelegate)
+        g_exitingDelegate->applicationWillTerminate();
+}
+} // namespace
+
 AppDelegate::AppDelegate(Mode mode, QObject *parent) : QObject(parent), m_mode(mode) {}
 
-AppDelegate::~AppDelegate() = default;
+AppDelegate::~AppDelegate()
+{
+    if (g_exitingDelegate == this)
+        g_exitingDelegate = nullptr;
+}
+
+void AppDelegate::terminateAlsoOnExit()
+{
+    static const bool registered = std::atexit(terminateAtExit) == 0;
+    if (registered)
+        g_exitingDelegate = this;
+}
 
 void AppDelegate::applicationDidFinishLaunching()
 {

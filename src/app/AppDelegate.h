@@ -19,6 +19,11 @@ public:
     ~AppDelegate() override;
 
     Mode mode() const { return m_mode; }
+
+    // When the display connection breaks at the end of a session, the windowing layer ends
+    // the process with exit() from inside the event loop. This hook still runs the normal
+    // termination for the delegate that is alive at that moment.
+    void terminateAlsoOnExit();
     StatusItemController *statusItemController() const { return m_statusItemController.get(); }
 
 public Q_SLOTS:
