@@ -7,8 +7,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
-#include <deque>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -100,39 +100,51 @@ QList<LogEvent> EventLog::loadFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
 
-    std::deque<LogEvent> kept;
-    const auto take = [&kept](std::string_view line) {
-        if (line.empty())
+    // Memory stays bounded by the kept records, one chunk and one (bounded) line: the newest
+    // records live in a ring that overwrites the oldest once it is full.
+    std::vector<LogEvent> ring;
+    size_t oldest = 0;
+    const auto keep = [&](std::optional<LogEvent> event) {
+        if (!event)
             return;
-        if (auto event = LogEvent::fromJson(line)) {
-            kept.push_back(std::move(*event));
-            if (qsizetype(kept.size()) > maxEvents)
-                kept.pop_front();
+        if (qsizetype(ring.size()) < maxEvents) {
+            ring.push_back(std::move(*event));
+        } else {
+            ring[oldest] = std::move(*event);
+            oldest = (oldest + 1) % ring.size();
         }
     };
 
-    QByteArray pending;        // the start of a line that continues in the next chunk
+    std::string pending;       // a line that continues in the next chunk, then padding
     bool skippingLine = false; // inside a line already known to be too long
-    QByteArray chunk(readChunk, Qt::Uninitialized);
+    const auto takePending = [&] {
+        if (!pending.empty()) {
+            const size_t size = pending.size();
+            pending.resize(size + LogEvent::paddingBytes);
+            keep(LogEvent::fromPaddedJson(pending.data(), size));
+        }
+        pending.clear();
+    };
+
+    std::string chunk(readChunk + LogEvent::paddingBytes, '\0');
     qint64 got;
     while ((got = file.read(chunk.data(), readChunk)) > 0) {
-        std::string_view rest(chunk.constData(), size_t(got));
+        std::string_view rest(chunk.data(), size_t(got));
         while (!rest.empty()) {
             const size_t feed = rest.find('\n');
             const std::string_view piece = rest.substr(0, feed);
             if (skippingLine) {
                 // drop until the end of the over-long line
-            } else if (pending.size() + qsizetype(piece.size()) > longestLine) {
+            } else if (pending.size() + piece.size() > size_t(longestLine)) {
                 pending.clear();
                 skippingLine = true;
-            } else if (feed != std::string_view::npos && pending.isEmpty()) {
-                take(piece);
+            } else if (feed != std::string_view::npos && pending.empty()) {
+                if (!piece.empty()) // the chunk has its own padding after the data read
+                    keep(LogEvent::fromPaddedJson(piece.data(), piece.size()));
             } else {
-                pending.append(piece.data(), qsizetype(piece.size()));
-                if (feed != std::string_view::npos) {
-                    take(std::string_view(pending.constData(), size_t(pending.size())));
-                    pending.clear();
-                }
+                pending.append(piece);
+                if (feed != std::string_view::npos)
+                    takePending();
             }
             if (feed == std::string_view::npos)
                 break;
@@ -141,9 +153,10 @@ QList<LogEvent> EventLog::loadFile(const QString &path)
         }
     }
     if (!skippingLine)
-        take(std::string_view(pending.constData(), size_t(pending.size())));
-    return QList<LogEvent>(std::make_move_iterator(kept.begin()),
-                           std::make_move_iterator(kept.end()));
+        takePending();
+    std::rotate(ring.begin(), ring.begin() + qsizetype(oldest), ring.end());
+    return QList<LogEvent>(std::make_move_iterator(ring.begin()),
+                           std::make_move_iterator(ring.end()));
 }
 
 QString EventLog::systemLogLine(LogEvent::Kind kind, const QString &detail)
@@ -163,14 +176,17 @@ void EventLog::record(LogEvent::Kind kind, const QString &detail)
         m_events.remove(0, m_events.size() - maxEvents);
         Q_EMIT eventsChanged();
     }
-    SystemLog::write(systemLogLine(kind, detail));
     appendLine(event);
 }
 
 void EventLog::appendLine(const LogEvent &event)
 {
+    // The system log and the file are both written on the writer thread, in record order.
     const QByteArray line = event.toJson() + '\n';
-    m_writer.start([path = m_filePath, line] { appendToFile(path, line); });
+    m_writer.start([path = m_filePath, line, logLine = systemLogLine(event.kind, event.detail)] {
+        SystemLog::write(logLine);
+        appendToFile(path, line);
+    });
 }
 
 void EventLog::rewriteFile()
@@ -220,10 +236,16 @@ std::optional<LogEvent> EventLog::lastEvent(LogEvent::Kind kind) const
 
 QString EventLog::exportTSV(const std::optional<QList<LogEvent>> &records) const
 {
+    const QList<LogEvent> &list = records ? *records : m_events;
     QString text = QStringLiteral("timestamp\tevent\tdetail");
-    for (const LogEvent &event : records ? *records : m_events) {
-        text += QLatin1Char('\n') + LogEvent::formatDate(event.date) + QLatin1Char('\t') +
-                LogEvent::rawValue(event.kind) + QLatin1Char('\t') + event.detail;
+    text.reserve(text.size() + list.size() * 96);
+    for (const LogEvent &event : list) {
+        text.append(QLatin1Char('\n'));
+        LogEvent::appendDate(text, event.date);
+        text.append(QLatin1Char('\t'));
+        text.append(LogEvent::rawValueView(event.kind));
+        text.append(QLatin1Char('\t'));
+        text.append(event.detail);
     }
     return text;
 }

@@ -1,7 +1,10 @@
 #include "history/LogEvent.h"
 
+#include <algorithm>
 #include <array>
 #include <simdjson.h>
+
+static_assert(LogEvent::paddingBytes >= simdjson::SIMDJSON_PADDING);
 
 namespace {
 
@@ -98,23 +101,75 @@ std::optional<Instant> parseDate(std::string_view text)
     return Instant(std::chrono::seconds(seconds));
 }
 
-bool isHex(char c)
+int hexValue(char c)
 {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
 // Only the canonical 8-4-4-4-12 form, either letter case; no braces or other spellings.
 std::optional<QUuid> parseUuid(std::string_view text)
 {
-    if (text.size() != 36)
+    if (text.size() != 36 || text[8] != '-' || text[13] != '-' || text[18] != '-' ||
+        text[23] != '-')
         return std::nullopt;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const bool hyphen = i == 8 || i == 13 || i == 18 || i == 23;
-        if (hyphen ? text[i] != '-' : !isHex(text[i]))
+    uchar bytes[16];
+    size_t at = 0;
+    for (uchar &byte : bytes) {
+        if (text[at] == '-')
+            ++at;
+        const int high = hexValue(text[at]);
+        const int low = hexValue(text[at + 1]);
+        if (high < 0 || low < 0)
             return std::nullopt;
+        byte = uchar(high << 4 | low);
+        at += 2;
     }
-    return QUuid::fromString(
-        QAnyStringView(QLatin1StringView(text.data(), qsizetype(text.size()))));
+    return QUuid::fromRfc4122(QByteArrayView(bytes, 16));
+}
+
+// Writes "YYYY-MM-DDTHH:MM:SSZ" (20 characters) for years 0000 to 9999.
+void writeDate(char *out, Instant date)
+{
+    using namespace std::chrono;
+    const auto seconds = floor<std::chrono::seconds>(date);
+    const auto days = floor<std::chrono::days>(seconds);
+    const year_month_day ymd(days);
+    const qint64 secondOfDay = (seconds - days).count();
+    const auto put = [&out](int value, int width) {
+        for (int i = width - 1; i >= 0; --i, value /= 10)
+            out[i] = char('0' + value % 10);
+        out += width;
+    };
+    put(std::clamp(int(ymd.year()), 0, 9999), 4);
+    *out++ = '-';
+    put(int(unsigned(ymd.month())), 2);
+    *out++ = '-';
+    put(int(unsigned(ymd.day())), 2);
+    *out++ = 'T';
+    put(int(secondOfDay / 3600), 2);
+    *out++ = ':';
+    put(int(secondOfDay / 60 % 60), 2);
+    *out++ = ':';
+    put(int(secondOfDay % 60), 2);
+    *out = 'Z';
+}
+
+void appendUpperUuid(QByteArray &out, const QUuid &id)
+{
+    static constexpr char hex[] = "0123456789ABCDEF";
+    const QByteArray bytes = id.toRfc4122();
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            out.append('-');
+        out.append(hex[uchar(bytes[i]) >> 4]);
+        out.append(hex[uchar(bytes[i]) & 0xf]);
+    }
 }
 
 void appendJsonString(QByteArray &out, const QByteArray &utf8)
@@ -171,6 +226,12 @@ QString LogEvent::rawValue(Kind kind)
     return QString::fromLatin1(raw.data(), qsizetype(raw.size()));
 }
 
+QLatin1StringView LogEvent::rawValueView(Kind kind)
+{
+    const auto raw = info(kind).raw;
+    return QLatin1StringView(raw.data(), qsizetype(raw.size()));
+}
+
 std::optional<LogEvent::Kind> LogEvent::kindFromRaw(std::string_view raw)
 {
     for (size_t i = 0; i < kinds.size(); ++i) {
@@ -187,16 +248,16 @@ QString LogEvent::title(Kind kind)
 
 QString LogEvent::formatDate(Instant date)
 {
-    using namespace std::chrono;
-    const auto seconds = floor<std::chrono::seconds>(date);
-    const auto days = floor<std::chrono::days>(seconds);
-    const year_month_day ymd(days);
-    const hh_mm_ss hms(seconds - days);
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02d:%02d:%02dZ", int(ymd.year()),
-                  unsigned(ymd.month()), unsigned(ymd.day()), int(hms.hours().count()),
-                  int(hms.minutes().count()), int(hms.seconds().count()));
-    return QString::fromLatin1(buffer);
+    char buffer[dateLength];
+    writeDate(buffer, date);
+    return QString::fromLatin1(buffer, dateLength);
+}
+
+void LogEvent::appendDate(QString &out, Instant date)
+{
+    char buffer[dateLength];
+    writeDate(buffer, date);
+    out.append(QLatin1StringView(buffer, dateLength));
 }
 
 QString LogEvent::idText() const
@@ -207,14 +268,17 @@ QString LogEvent::idText() const
 QByteArray LogEvent::toJson() const
 {
     const QByteArray detailUtf8 = detail.toUtf8();
+    const auto raw = info(kind).raw;
+    char dateText[dateLength];
+    writeDate(dateText, date);
     QByteArray out;
     out.reserve(detailUtf8.size() + 128);
     out.append("{\"id\":\"");
-    out.append(idText().toLatin1());
+    appendUpperUuid(out, id);
     out.append("\",\"date\":\"");
-    out.append(formatDate(date).toLatin1());
+    out.append(dateText, dateLength);
     out.append("\",\"kind\":\"");
-    out.append(info(kind).raw.data(), qsizetype(info(kind).raw.size()));
+    out.append(raw.data(), qsizetype(raw.size()));
     out.append("\",\"detail\":");
     appendJsonString(out, detailUtf8);
     out.append('}');
@@ -223,34 +287,30 @@ QByteArray LogEvent::toJson() const
 
 std::optional<LogEvent> LogEvent::fromJson(std::string_view json)
 {
-    // The DOM parser validates the whole text (also members that are then ignored). simdjson
-    // reads up to SIMDJSON_PADDING bytes past the end, so it gets a padded copy.
-    thread_local simdjson::dom::parser parser;
+    // simdjson reads up to SIMDJSON_PADDING bytes past the end, so it gets a padded copy.
     thread_local std::string buffer;
     buffer.assign(json);
     buffer.resize(json.size() + simdjson::SIMDJSON_PADDING);
+    return fromPaddedJson(buffer.data(), json.size());
+}
 
+std::optional<LogEvent> LogEvent::fromPaddedJson(const char *data, size_t size)
+{
+    // The DOM parser validates the whole text (also members that are then ignored).
+    thread_local simdjson::dom::parser parser;
     simdjson::dom::object object;
-    if (parser.parse(buffer.data(), json.size(), false).get_object().get(object))
+    if (parser.parse(data, size, false).get_object().get(object))
         return std::nullopt;
 
-    const auto member = [&object](const char *key) -> std::optional<std::string_view> {
-        std::string_view value;
-        if (object[key].get_string().get(value))
-            return std::nullopt; // missing, or not a string
-        return value;
-    };
-    const auto idText = member("id");
-    const auto dateText = member("date");
-    const auto kindText = member("kind");
-    const auto detailText = member("detail");
-    if (!idText || !dateText || !kindText || !detailText)
-        return std::nullopt;
-    const auto id = parseUuid(*idText);
-    const auto date = parseDate(*dateText);
-    const auto kind = kindFromRaw(*kindText);
+    std::string_view idText, dateText, kindText, detailText;
+    if (object["id"].get_string().get(idText) || object["date"].get_string().get(dateText) ||
+        object["kind"].get_string().get(kindText) || object["detail"].get_string().get(detailText))
+        return std::nullopt; // a member is missing or not a string
+    const auto id = parseUuid(idText);
+    const auto date = parseDate(dateText);
+    const auto kind = kindFromRaw(kindText);
     if (!id || !date || !kind)
         return std::nullopt;
     return LogEvent{*id, *date, *kind,
-                    QString::fromUtf8(detailText->data(), qsizetype(detailText->size()))};
+                    QString::fromUtf8(detailText.data(), qsizetype(detailText.size()))};
 }

@@ -40,6 +40,7 @@ struct LogEvent
     bool operator==(const LogEvent &other) const = default;
 
     static QString rawValue(Kind kind);
+    static QLatin1StringView rawValueView(Kind kind);
     // Only the fourteen exact raw values (case-sensitive) name a kind.
     static std::optional<Kind> kindFromRaw(std::string_view raw);
     static QString title(Kind kind);
@@ -62,9 +63,14 @@ struct LogEvent
     QByteArray toJson() const;
     // Decodes one JSON object; none when a member is missing, mistyped or invalid.
     static std::optional<LogEvent> fromJson(std::string_view json);
+    // The same without a copy, for text followed by at least paddingBytes readable bytes.
+    static std::optional<LogEvent> fromPaddedJson(const char *data, size_t size);
+    static constexpr size_t paddingBytes = 64;
 
     // "2025-03-01T08:15:00Z": UTC, whole seconds (fractions are cut off).
     static QString formatDate(Instant date);
+    static void appendDate(QString &out, Instant date);
+    static constexpr int dateLength = 20;
     // The upper-case canonical form of the id.
     QString idText() const;
 };

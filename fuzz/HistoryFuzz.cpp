@@ -1,0 +1,31 @@
+// Feeds arbitrary bytes to the one-line decoder and, as a whole file, to the loader. Both must
+// survive anything; a decoded record must encode back to a line that decodes to the same record.
+#include "history/EventLog.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const std::string_view input(reinterpret_cast<const char *>(data), size);
+    if (const auto event = LogEvent::fromJson(input)) {
+        const QByteArray again = event->toJson();
+        const auto decoded = LogEvent::fromJson({again.constData(), size_t(again.size())});
+        if (!decoded || decoded->id != event->id || decoded->kind != event->kind ||
+            decoded->detail != event->detail || again.contains('\n'))
+            std::abort();
+    }
+
+    static QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/events.jsonl");
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(reinterpret_cast<const char *>(data), qint64(size));
+        file.close();
+        if (EventLog::loadFile(path).size() > EventLog::maxEvents)
+            std::abort();
+    }
+    return 0;
+}
