@@ -182,7 +182,7 @@ private Q_SLOTS:
         auto app = box.start({"--verbose"});
         QVERIFY(app->waitForStarted(5000));
 
-        QVERIFY2(QTest::qWaitFor([] { return !registeredItems().isEmpty(); }, 15000),
+        QVERIFY2(QTest::qWaitFor([] { return !registeredItems().isEmpty(); }, 30000),
                  app->readAllStandardError().constData());
         const QString item = registeredItems().constFirst();
         const QString service = item.section('/', 0, 0);

@@ -136,6 +136,44 @@ private Q_SLOTS:
         QCOMPARE(modeOf(box.historyFile()), 0600);
     }
 
+    void umaskIsPrivateFromTheStart()
+    {
+        Sandbox box;
+        auto app = box.start({"--headless"});
+        QVERIFY(waitForStart(box));
+        QFile status(QStringLiteral("/proc/%1/status").arg(app->processId()));
+        QVERIFY(status.open(QIODevice::ReadOnly));
+        QVERIFY(status.readAll().contains("Umask:\t0077\n"));
+        app->terminate();
+        QVERIFY(app->waitForFinished(10000));
+    }
+
+    void fileSizeLimitDoesNotKill()
+    {
+        // Room for the first record only: the next history write goes beyond the limit.
+        Sandbox box;
+        box.writeSettings({{"verboseLogging", true}});
+        QProcess app;
+        app.setProcessEnvironment(box.environment());
+        app.setProcessChannelMode(QProcess::MergedChannels);
+        app.start("prlimit", {"--fsize=200", "--", VIGILMOUNT_BINARY, "--headless", "--verbose"});
+        QVERIFY(app.waitForStarted(5000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                app.waitForReadyRead(100);
+                return app.peek(1 << 16).contains("[Vigilmount] checkStarted");
+            },
+            10000));
+        QTest::qWait(500);
+        QCOMPARE(app.state(), QProcess::Running);
+        app.terminate();
+        QVERIFY(app.waitForFinished(10000));
+        QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(app.exitCode(), 0);
+        QCOMPARE(box.kinds().first(), QStringLiteral("appStarted"));
+        QVERIFY(QFileInfo(box.historyFile()).size() <= 200);
+    }
+
     void secondStartHandsOverAndEnds()
     {
         Sandbox box;

@@ -22,7 +22,7 @@ start_tray() {
   mkdir -p "$dir"
   gtk-sni-tray-standalone --watcher --top --end --size 32 >"$dir/log" 2>&1 &
   echo $! >"$dir/pid"
-  wait_until 20 "the StatusNotifier watcher and host" tray_watcher_ready
+  wait_until 30 "the StatusNotifier watcher and host" tray_watcher_ready
 }
 
 stop_tray() {
