@@ -6,6 +6,8 @@
 #include "ui/menubar/StatusItemController.h"
 #include "ui/settings/SettingsWindowController.h"
 
+#include <QTimer>
+
 #include <cstdlib>
 
 namespace {
@@ -47,6 +49,11 @@ void AppDelegate::applicationDidFinishLaunching()
 
 bool AppDelegate::applicationShouldHandleReopen()
 {
+    if (!m_launched) {
+        // Asked before launch has finished: the window opens after the launch sequence.
+        QTimer::singleShot(0, this, &AppDelegate::applicationShouldHandleReopen);
+        return true;
+    }
     if (m_mode == Mode::desktop)
         SettingsWindowController::shared().show(SettingsTab::general);
     return true;

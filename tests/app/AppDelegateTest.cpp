@@ -10,9 +10,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMenu>
+#include <QPalette>
 #include <QSystemTrayIcon>
 #include <QTest>
 
@@ -59,6 +61,24 @@ QStringList kindsOnDisk()
     while (!file.atEnd())
         list << QJsonDocument::fromJson(file.readLine()).object().value("kind").toString();
     return list;
+}
+
+// Mean lightness of the opaque pixels of the tray glyph.
+double glyphLightness(const QIcon &icon)
+{
+    const QImage image =
+        icon.pixmap(QSize(22, 22)).toImage().convertToFormat(QImage::Format_ARGB32);
+    double sum = 0;
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) == 255) {
+                sum += QColor(image.pixel(x, y)).lightnessF();
+                ++count;
+            }
+        }
+    }
+    return count ? sum / count : -1;
 }
 
 } // namespace
@@ -135,6 +155,15 @@ private Q_SLOTS:
                            : QStringLiteral("Vigilmount"));
         QCOMPARE(delegate.statusItemController()->trayIcon().toolTip(),
                  QStringLiteral("Vigilmount"));
+
+        // The glyph follows the panel's brightness.
+        QPalette palette = QApplication::palette();
+        palette.setColor(QPalette::Window, QColor(0x24, 0x24, 0x24));
+        QApplication::setPalette(palette);
+        QVERIFY(glyphLightness(delegate.statusItemController()->trayIcon().icon()) > 0.5);
+        palette.setColor(QPalette::Window, QColor(0xee, 0xee, 0xee));
+        QApplication::setPalette(palette);
+        QVERIFY(glyphLightness(delegate.statusItemController()->trayIcon().icon()) < 0.5);
     }
 
     void menuActionsReachWatchdogAndWindow()

@@ -43,6 +43,8 @@ StatusItemController::StatusItemController(QObject *parent)
     updateIcon();
     rebuildMenu();
     m_tray->show();
+    // A panel that switches between light and dark gets the matching glyph.
+    qApp->installEventFilter(this);
 
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         SystemLog::write(QStringLiteral(
@@ -80,9 +82,21 @@ StatusMenuModel::Inputs StatusItemController::currentInputs() const
 void StatusItemController::updateIcon()
 {
     m_attention = StatusMenuModel::needsAttention(currentInputs());
+    drawIcon();
+}
+
+void StatusItemController::drawIcon()
+{
     const bool darkPanel = Symbols::isDark(QApplication::palette().color(QPalette::Window));
     m_tray->setIcon(Symbols::trayIcon(m_attention, darkPanel));
     m_menu->setAccessibleName(accessibleDescription());
+}
+
+bool StatusItemController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange)
+        drawIcon();
+    return QObject::eventFilter(watched, event);
 }
 
 void StatusItemController::scheduleRebuild()

@@ -36,8 +36,12 @@ public:
 public Q_SLOTS:
     void rebuildMenu();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void updateIcon();
+    void drawIcon();
     void scheduleRebuild();
     void trigger(StatusMenuModel::Action action);
 
