@@ -30,12 +30,27 @@ public:
     void setEnabled(bool enabled);
     void refresh();
 
+    // $XDG_CONFIG_HOME/autostart/vigilmount.desktop.
+    static QString entryPath();
+    // A program path as one quoted Exec word of a desktop entry.
+    static QString quotedExec(const QString &program);
+    // The program the entry starts: the running binary unless another path was set.
+    QString programPath() const;
+    void setProgramPath(const QString &path) { m_programPath = path; }
+
 Q_SIGNALS:
     void isEnabledChanged(bool value);
     void lastErrorChanged();
 
 private:
+    // Each answers the system's message on failure.
+    std::optional<QString> registerEntry();
+    std::optional<QString> unregisterEntry();
+    void setIsEnabled(bool value);
+    void setLastError(const std::optional<QString> &value);
+
     EventLog &m_log;
+    QString m_programPath;
     bool m_isEnabled = false;
     std::optional<QString> m_lastError;
 };

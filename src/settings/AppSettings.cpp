@@ -1,5 +1,6 @@
 #include "settings/AppSettings.h"
 
+#include "settings/HorizontalBlanks.h"
 #include "settings/SettingsStore.h"
 
 namespace {
@@ -161,19 +162,4 @@ bool AppSettings::isVolumeConfigured() const
 QString AppSettings::keychainAccount() const
 {
     return m_username + QLatin1Char('@') + m_serverHost + QLatin1Char('/') + m_shareName;
-}
-
-QString trimmedHorizontalBlanks(const QString &text)
-{
-    // Horizontal blanks: tab and the Unicode space separators (space, no-break space, ...).
-    const auto isBlank = [](QChar c) {
-        return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space;
-    };
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text.at(begin)))
-        ++begin;
-    while (end > begin && isBlank(text.at(end - 1)))
-        --end;
-    return text.mid(begin, end - begin);
 }

@@ -104,6 +104,3 @@ private:
     bool m_verboseLogging;
     qint64 m_logRetentionDays;
 };
-
-// Trims horizontal blanks (spaces, tabs) at both ends; line breaks and other characters stay.
-QString trimmedHorizontalBlanks(const QString &text);

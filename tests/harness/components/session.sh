@@ -24,7 +24,9 @@ start_session() {
   </policy>
 </busconfig>
 CONF
-  export GVFS_REMOTE_VOLUME_MONITOR_IGNORE=1 GVFS_DISABLE_FUSE=0 GIO_USE_VFS=gvfs
+  export GVFS_REMOTE_VOLUME_MONITOR_IGNORE=1 GIO_USE_VFS=gvfs
+  # gvfsd starts gvfsd-fuse only when GVFS_DISABLE_FUSE is absent (any value disables it).
+  unset GVFS_DISABLE_FUSE
   dbus-daemon --config-file="$dir/session.conf" --fork --print-pid=3 3>"$dir/pid" ||
     harness_fail "the session bus did not start"
   export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"

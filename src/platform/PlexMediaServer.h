@@ -1,0 +1,11 @@
+#pragma once
+
+#include "monitor/WatchdogPorts.h"
+
+// The watchdog's view of the media server, answered by PlexController.
+class PlexMediaServer : public MediaServerPort
+{
+public:
+    bool isRunning() override;
+    void launch(const QString &path, std::function<void(LaunchOutcome)> done) override;
+};
