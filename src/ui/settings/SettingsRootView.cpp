@@ -4,6 +4,16 @@
 #include "ui/settings/SettingsTabContent.h"
 #include "ui/settings/SettingsUIState.h"
 
+namespace {
+// The tabs in their order on screen.
+const QList<SettingsTab> &allSettingsTabs()
+{
+    static const QList<SettingsTab> tabs = {SettingsTab::general, SettingsTab::plex,
+                                            SettingsTab::volume, SettingsTab::history};
+    return tabs;
+}
+} // namespace
+
 SettingsRootView::SettingsRootView(SettingsUIState &state, QWidget *parent)
     : QTabWidget(parent), m_state(state)
 {

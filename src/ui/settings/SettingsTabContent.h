@@ -4,6 +4,6 @@
 
 class QWidget;
 
-// The content of one settings tab (General, Plex, Volume or History), built once for the
-// window's tab container and owned by the given parent.
+// The content of one settings tab, built on the shared settings, history, watchdog and login
+// item. The tab container owns the returned widget (through parent).
 QWidget *makeSettingsTabContent(SettingsTab tab, QWidget *parent);
