@@ -10,8 +10,9 @@ start_x11() {
     3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
   echo $! >"$dir/pid"
   wait_until 15 "Xvfb (display number)" test -s "$dir/display"
-  export DISPLAY=":$(tr -d '[:space:]' <"$dir/display")"
-  export QT_QPA_PLATFORM=xcb
+  local number
+  number=$(tr -d '[:space:]' <"$dir/display")
+  export DISPLAY=":$number" QT_QPA_PLATFORM=xcb
   wait_until 15 "Xvfb on $DISPLAY" xdpyinfo
 }
 
