@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <chrono>
 #include <optional>
 
 class AppSettings;
@@ -51,6 +52,24 @@ public:
     // Stops the timer and records appStopped.
     void stop();
 
+    // Timing, exposed for tests. The repeating timer's interval follows checkIntervalMinutes
+    // with a 30 s floor; its tolerance is a tenth of the interval.
+    static std::chrono::milliseconds intervalForMinutes(double minutes);
+    bool isTimerArmed() const;
+    std::chrono::milliseconds timerInterval() const;
+    std::chrono::milliseconds timerTolerance() const;
+    // When the timer was last (re-)armed; its next cycle is due one interval later.
+    std::optional<Instant> timerArmedAt() const;
+    // Runs the timer with this period instead of the interval (which is still reported).
+    void setTimerPeriodForTesting(std::chrono::milliseconds period);
+    // How long after a wake the wake cycle runs (15 s).
+    void setWakeDelay(std::chrono::milliseconds delay);
+    // How long a launch may take to report back before it counts as failed (90 s).
+    void setLaunchBound(std::chrono::milliseconds bound);
+    // How long a mount may take to report back before it counts as failed (120 s; the
+    // mounter gives up on its own after 60 s).
+    void setMountBound(std::chrono::milliseconds bound);
+
 Q_SIGNALS:
     void plexRunningChanged();
     void volumeMountedChanged();
@@ -64,6 +83,19 @@ private:
     struct Private;
     friend struct Private;
     std::unique_ptr<Private> d;
+
+    QCoro::Task<QString> checkPlex();
+    QCoro::Task<QString> checkVolume();
+    void scheduleTimer();
+    void systemDidWake();
+
+    // Observable state: every assignment notifies, also when the value is unchanged.
+    void setPlexRunning(std::optional<bool> value);
+    void setVolumeMounted(std::optional<bool> value);
+    void setVolumeMountPoint(std::optional<QString> value);
+    void setLastCheck(std::optional<Instant> value);
+    void setIsChecking(bool value);
+    void setLastMessage(const QString &value);
 
     std::optional<bool> m_plexRunning;
     std::optional<bool> m_volumeMounted;

@@ -1,0 +1,406 @@
+#include "monitor/Watchdog.h"
+
+#include "history/EventLog.h"
+#include "monitor/CompletionAwaiter.h"
+#include "monitor/RepairNotifier.h"
+#include "settings/AppSettings.h"
+
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+using namespace std::chrono_literals;
+using Kind = LogEvent::Kind;
+
+namespace {
+
+constexpr double secondsPerMinute = 60.0;
+constexpr double shortestIntervalSeconds = 30.0;
+constexpr double toleranceFraction = 0.1;
+constexpr qint64 shortestRetentionDays = 7;
+
+// Between the texts of the two steps in lastMessage: space, middle dot, space.
+const QString summarySeparator = QStringLiteral(" \u00B7 ");
+// "Plex down — ..." and "Volume down — ...": space, em dash, space.
+const QString downSeparator = QStringLiteral(" \u2014 ");
+const QString manualPrefix = QStringLiteral("Manual \u00B7 ");
+
+QString secondsText(std::chrono::milliseconds span)
+{
+    return QString::number(static_cast<double>(span.count()) / 1000.0);
+}
+
+} // namespace
+
+// Everything the watchdog keeps besides its observable state.
+struct Watchdog::Private
+{
+    Private(AppSettings &settings, EventLog &log, WatchdogServices services)
+        : settings(settings), log(log), services(std::move(services)),
+          notifier(settings, this->services.notifications)
+    {}
+
+    AppSettings &settings;
+    EventLog &log;
+    WatchdogServices services;
+    RepairNotifier notifier;
+
+    // The memory that turns findings into transitions: none = no finding yet.
+    std::optional<bool> previousPlexUp;
+    std::optional<bool> previousVolumeUp;
+
+    QTimer timer;
+    std::chrono::milliseconds interval{0};
+    std::chrono::milliseconds tolerance{0};
+    std::optional<Instant> timerArmedAt;
+    std::optional<std::chrono::milliseconds> timerPeriodOverride;
+    QMetaObject::Connection intervalSubscription;
+    QMetaObject::Connection wakeSubscription;
+
+    std::chrono::milliseconds wakeDelay = 15s;
+    std::chrono::milliseconds launchBound = 90s;
+    std::chrono::milliseconds mountBound = 120s;
+
+    // Starts the launch of the media server and waits (bounded) for its outcome.
+    CompletionAwaiter<LaunchOutcome> launch(QObject *owner, const QString &path) const
+    {
+        const std::shared_ptr<MediaServerPort> server = services.mediaServer;
+        LaunchOutcome timedOut;
+        timedOut.errorDescription =
+            QStringLiteral("Plex Media Server didn't report back within %1 seconds of being "
+                           "started.")
+                .arg(secondsText(launchBound));
+        return CompletionAwaiter<LaunchOutcome>(
+            owner,
+            [server, path](std::function<void(LaunchOutcome)> done) {
+                server->launch(path, std::move(done));
+            },
+            launchBound, timedOut);
+    }
+
+    // Starts the mount (it never blocks this thread) and waits (bounded) for its outcome.
+    CompletionAwaiter<MountOutcome> mount(QObject *owner, const MountRequest &request) const
+    {
+        const std::shared_ptr<SharePort> share = services.share;
+        MountOutcome timedOut;
+        timedOut.errorDescription =
+            QStringLiteral("The share didn't finish mounting within %1 seconds.")
+                .arg(secondsText(mountBound));
+        return CompletionAwaiter<MountOutcome>(
+            owner,
+            [share, request](std::function<void(MountOutcome)> done) {
+                share->mount(request, std::move(done));
+            },
+            mountBound, timedOut);
+    }
+};
+
+Watchdog::Watchdog(AppSettings &settings, EventLog &log, WatchdogServices services, QObject *parent)
+    : QObject(parent), d(std::make_unique<Private>(settings, log, std::move(services)))
+{
+    d->timer.setSingleShot(false);
+    d->timer.setTimerType(Qt::CoarseTimer);
+    // Dropping a returned task is safe: a QCoro task starts at once, runs on when its handle
+    // is gone and frees itself when it ends. A cycle still waiting when the watchdog is
+    // destroyed ends there too (its wait throws OwnerGone), without touching the watchdog.
+    connect(&d->timer, &QTimer::timeout, this, [this] { checkNow(QStringLiteral("timer")); });
+}
+
+Watchdog::~Watchdog() = default;
+
+// ---- check cycle ----------------------------------------------------------------------
+
+QCoro::Task<> Watchdog::checkNow(QString reason)
+{
+    if (m_isChecking)
+        co_return;
+    setIsChecking(true);
+
+    if (d->settings.verboseLogging())
+        d->log.record(Kind::checkStarted, reason);
+
+    QStringList texts;
+    if (d->settings.watchPlex()) {
+        const QString text = co_await checkPlex();
+        texts.append(text);
+    } else {
+        setPlexRunning(std::nullopt);
+    }
+
+    // Read only now: the media server step may have waited on a launch.
+    if (d->settings.watchVolume()) {
+        const QString text = co_await checkVolume();
+        texts.append(text);
+    } else {
+        setVolumeMounted(std::nullopt);
+        setVolumeMountPoint(std::nullopt);
+    }
+
+    setLastCheck(Clock::now());
+    setLastMessage(texts.isEmpty() ? QStringLiteral("Nothing is being monitored")
+                                   : texts.join(summarySeparator));
+    setIsChecking(false);
+}
+
+QCoro::Task<QString> Watchdog::checkPlex()
+{
+    if (d->services.mediaServer->isRunning()) {
+        setPlexRunning(true);
+        if (d->previousPlexUp == false)
+            d->log.record(Kind::plexOK, QStringLiteral("Plex is running again"));
+        else if (d->settings.verboseLogging())
+            d->log.record(Kind::plexOK);
+        d->previousPlexUp = true;
+        co_return QStringLiteral("Plex running");
+    }
+
+    setPlexRunning(false);
+    if (!d->previousPlexUp.has_value())
+        d->log.record(Kind::plexDown, QStringLiteral("Not running when Vigilmount checked"));
+    else if (*d->previousPlexUp)
+        d->log.record(Kind::plexDown, QStringLiteral("Plex stopped running"));
+    d->previousPlexUp = false;
+
+    const LaunchOutcome outcome = co_await d->launch(this, d->settings.plexAppPath());
+    if (outcome.ok) {
+        d->log.record(Kind::plexLaunched, outcome.appPath);
+        d->notifier.notify(
+            QStringLiteral("Plex restarted"),
+            QStringLiteral("Plex Media Server wasn't running, so Vigilmount started it."));
+        setPlexRunning(true);
+        d->previousPlexUp = true;
+        co_return QStringLiteral("Plex restarted");
+    }
+
+    d->log.record(Kind::plexLaunchFailed, outcome.errorDescription);
+    d->notifier.notify(QStringLiteral("Couldn't start Plex"), outcome.errorDescription);
+    co_return QStringLiteral("Plex down") + downSeparator + outcome.errorDescription;
+}
+
+QCoro::Task<QString> Watchdog::checkVolume()
+{
+    if (!d->settings.isVolumeConfigured()) {
+        setVolumeMounted(std::nullopt);
+        setVolumeMountPoint(std::nullopt);
+        co_return QStringLiteral("Volume not configured");
+    }
+
+    const QString host = d->settings.serverHost();
+    const QString share = d->settings.shareName();
+
+    if (const std::optional<QString> mountPoint = d->services.share->mountPoint(host, share)) {
+        if (d->previousVolumeUp == false)
+            d->log.record(Kind::volumeOK,
+                          QStringLiteral("Share reachable again at ") + *mountPoint);
+        else if (d->settings.verboseLogging())
+            d->log.record(Kind::volumeOK, *mountPoint);
+        d->previousVolumeUp = true;
+        setVolumeMounted(true);
+        setVolumeMountPoint(*mountPoint);
+        co_return QStringLiteral("Volume mounted");
+    }
+
+    if (!d->previousVolumeUp.has_value())
+        d->log.record(Kind::volumeDown,
+                      share + QStringLiteral(" was not mounted when Vigilmount checked"));
+    else if (*d->previousVolumeUp)
+        d->log.record(Kind::volumeDown, share + QStringLiteral(" disconnected"));
+    d->previousVolumeUp = false;
+    setVolumeMounted(false);
+    setVolumeMountPoint(std::nullopt);
+
+    // The mount gets copies of everything it needs; the password goes nowhere else.
+    MountRequest request;
+    request.scheme = rawValue(d->settings.shareProtocol());
+    request.host = host;
+    request.share = share;
+    request.username = d->settings.username();
+    request.password = d->services.credentials->password(d->settings.keychainAccount());
+
+    const MountOutcome outcome = co_await d->mount(this, request);
+    if (outcome.ok) {
+        d->log.record(Kind::volumeMounted, outcome.mountPoint);
+        d->notifier.notify(QStringLiteral("Plex volume reconnected"),
+                           share + QStringLiteral(" is mounted at ") + outcome.mountPoint +
+                               QStringLiteral("."));
+        setVolumeMounted(true);
+        setVolumeMountPoint(outcome.mountPoint);
+        d->previousVolumeUp = true;
+        co_return QStringLiteral("Volume remounted");
+    }
+
+    d->log.record(Kind::volumeMountFailed, outcome.errorDescription);
+    d->notifier.notify(QStringLiteral("Couldn't mount ") + share, outcome.errorDescription);
+    co_return QStringLiteral("Volume down") + downSeparator + outcome.errorDescription;
+}
+
+// ---- operations on request ------------------------------------------------------------
+
+QCoro::Task<> Watchdog::launchPlexNow()
+{
+    const LaunchOutcome outcome = co_await d->launch(this, d->settings.plexAppPath());
+    if (outcome.ok) {
+        d->log.record(Kind::plexLaunched, manualPrefix + outcome.appPath);
+        setPlexRunning(true);
+        d->previousPlexUp = true;
+    } else {
+        d->log.record(Kind::plexLaunchFailed, manualPrefix + outcome.errorDescription);
+    }
+}
+
+QCoro::Task<> Watchdog::mountVolumeNow()
+{
+    const QString summary = co_await checkVolume();
+    Q_UNUSED(summary)
+}
+
+void Watchdog::openVolume()
+{
+    std::optional<QString> path = m_volumeMountPoint;
+    if (!path)
+        path = d->services.share->mountPoint(d->settings.serverHost(), d->settings.shareName());
+    if (path)
+        d->services.share->openFolder(*path);
+}
+
+// ---- scheduling -----------------------------------------------------------------------
+
+void Watchdog::start()
+{
+    d->log.record(Kind::appStarted);
+    d->log.prune(std::max(shortestRetentionDays, d->settings.logRetentionDays()));
+    d->notifier.requestPermissionIfEnabled();
+
+    // Every later set re-arms the timer, also with an unchanged value.
+    disconnect(d->intervalSubscription);
+    d->intervalSubscription = connect(&d->settings, &AppSettings::checkIntervalMinutesChanged, this,
+                                      [this] { scheduleTimer(); });
+    disconnect(d->wakeSubscription);
+    if (d->services.wake)
+        d->wakeSubscription =
+            connect(d->services.wake.get(), &WakePort::didWake, this, [this] { systemDidWake(); });
+
+    scheduleTimer();
+
+    // Runs once the caller has returned to the event loop.
+    QMetaObject::invokeMethod(
+        this, [this] { checkNow(QStringLiteral("startup")); }, Qt::QueuedConnection);
+}
+
+void Watchdog::stop()
+{
+    d->timer.stop();
+    d->timerArmedAt.reset();
+    d->log.record(Kind::appStopped);
+}
+
+std::chrono::milliseconds Watchdog::intervalForMinutes(double minutes)
+{
+    // NaN fails the comparison and takes the floor too.
+    const double seconds = minutes * secondsPerMinute;
+    const double chosen = seconds > shortestIntervalSeconds ? seconds : shortestIntervalSeconds;
+    // Anything beyond what a timer can hold (about 24 days) is held at that.
+    const double ms =
+        std::min(chosen * 1000.0, static_cast<double>(std::numeric_limits<int>::max()));
+    return std::chrono::milliseconds(static_cast<qint64>(std::llround(ms)));
+}
+
+void Watchdog::scheduleTimer()
+{
+    d->timer.stop();
+    d->interval = intervalForMinutes(d->settings.checkIntervalMinutes());
+    d->tolerance = std::chrono::milliseconds(
+        std::llround(static_cast<double>(d->interval.count()) * toleranceFraction));
+    // A coarse timer fires within 5 % of its interval, inside the tolerance.
+    d->timer.start(d->timerPeriodOverride.value_or(d->interval));
+    d->timerArmedAt = Clock::now();
+}
+
+void Watchdog::systemDidWake()
+{
+    if (!d->settings.checkOnWake())
+        return;
+    d->log.record(Kind::wake);
+    QTimer::singleShot(d->wakeDelay, this, [this] { checkNow(QStringLiteral("wake")); });
+}
+
+bool Watchdog::isTimerArmed() const
+{
+    return d->timer.isActive();
+}
+
+std::chrono::milliseconds Watchdog::timerInterval() const
+{
+    return d->interval;
+}
+
+std::chrono::milliseconds Watchdog::timerTolerance() const
+{
+    return d->tolerance;
+}
+
+std::optional<Instant> Watchdog::timerArmedAt() const
+{
+    return d->timerArmedAt;
+}
+
+void Watchdog::setTimerPeriodForTesting(std::chrono::milliseconds period)
+{
+    d->timerPeriodOverride = period;
+    if (d->timer.isActive())
+        d->timer.start(period);
+}
+
+void Watchdog::setWakeDelay(std::chrono::milliseconds delay)
+{
+    d->wakeDelay = delay;
+}
+
+void Watchdog::setLaunchBound(std::chrono::milliseconds bound)
+{
+    d->launchBound = bound;
+}
+
+void Watchdog::setMountBound(std::chrono::milliseconds bound)
+{
+    d->mountBound = bound;
+}
+
+// ---- observable state -----------------------------------------------------------------
+
+void Watchdog::setPlexRunning(std::optional<bool> value)
+{
+    m_plexRunning = value;
+    Q_EMIT plexRunningChanged();
+}
+
+void Watchdog::setVolumeMounted(std::optional<bool> value)
+{
+    m_volumeMounted = value;
+    Q_EMIT volumeMountedChanged();
+}
+
+void Watchdog::setVolumeMountPoint(std::optional<QString> value)
+{
+    m_volumeMountPoint = std::move(value);
+    Q_EMIT volumeMountPointChanged();
+}
+
+void Watchdog::setLastCheck(std::optional<Instant> value)
+{
+    m_lastCheck = value;
+    Q_EMIT lastCheckChanged();
+}
+
+void Watchdog::setIsChecking(bool value)
+{
+    m_isChecking = value;
+    Q_EMIT isCheckingChanged();
+}
+
+void Watchdog::setLastMessage(const QString &value)
+{
+    m_lastMessage = value;
+    Q_EMIT lastMessageChanged();
+}
