@@ -28,12 +28,12 @@ QStringList titles(const QList<Row> &list)
     return out;
 }
 
-const Row *findAction(const QList<Row> &list, Action action)
+std::optional<Row> findAction(const QList<Row> &list, Action action)
 {
     for (const Row &row : list)
         if (row.action == action)
-            return &row;
-    return nullptr;
+            return row;
+    return std::nullopt;
 }
 
 LogEvent record(LogEvent::Kind kind, Instant date)
@@ -138,7 +138,7 @@ private Q_SLOTS:
         Inputs in = watchedAndConfigured();
         QVERIFY2(findAction(rows(in), Action::startPlex), "state none offers a start");
         in.plexRunning = false;
-        const Row *start = findAction(rows(in), Action::startPlex);
+        const std::optional<Row> start = findAction(rows(in), Action::startPlex);
         QVERIFY(start);
         QCOMPARE(start->title, QStringLiteral("Start Plex Media Server"));
         QVERIFY(start->shortcut.isEmpty());
