@@ -1,10 +1,26 @@
 #include "ui/settings/SettingsTabContent.h"
 
-#include <QWidget>
+#include "history/EventLog.h"
+#include "monitor/Watchdog.h"
+#include "platform/LaunchAtLogin.h"
+#include "settings/AppSettings.h"
+#include "ui/settings/GeneralSettingsView.h"
+#include "ui/settings/HistoryView.h"
+#include "ui/settings/PlexSettingsView.h"
+#include "ui/settings/VolumeSettingsView.h"
 
-// Until the tab views exist, each tab shows an empty page.
 QWidget *makeSettingsTabContent(SettingsTab tab, QWidget *parent)
 {
-    Q_UNUSED(tab);
-    return new QWidget(parent);
+    switch (tab) {
+    case SettingsTab::general:
+        return new GeneralSettingsView(AppSettings::shared(), LaunchAtLogin::shared(),
+                                       Watchdog::shared(), parent);
+    case SettingsTab::plex:
+        return new PlexSettingsView(AppSettings::shared(), Watchdog::shared(), parent);
+    case SettingsTab::volume:
+        return new VolumeSettingsView(AppSettings::shared(), Watchdog::shared(), parent);
+    case SettingsTab::history:
+        return new HistoryView(parent);
+    }
+    return nullptr;
 }

@@ -1,0 +1,201 @@
+#include "ui/settings/VolumeSettingsView.h"
+
+#include "monitor/Watchdog.h"
+#include "platform/Keychain.h"
+#include "settings/AppSettings.h"
+#include "ui/settings/SegmentedControl.h"
+#include "ui/settings/SettingsForm.h"
+#include "ui/settings/Spinner.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace SettingsForm;
+
+namespace {
+
+// One check cycle tagged "manual mount", then its summary into the view's result line. The
+// view may be gone by the time the cycle ends; the watchdog outlives every view.
+QCoro::Task<> runMountCheck(QPointer<VolumeSettingsView> view, Watchdog *watchdog,
+                            std::function<void(const QString &)> finish)
+{
+    co_await watchdog->checkNow(QStringLiteral("manual mount"));
+    if (view)
+        finish(watchdog->lastMessage());
+}
+
+QLineEdit *addField(QFormLayout *fields, const QString &label, const QString &placeholder = {})
+{
+    auto *field = new QLineEdit;
+    field->setAccessibleName(label);
+    field->setPlaceholderText(placeholder);
+    fields->addRow(label, field);
+    return field;
+}
+
+QFormLayout *addFields(QVBoxLayout *section)
+{
+    auto *fields = new QFormLayout;
+    fields->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
+    fields->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    section->addLayout(fields);
+    return fields;
+}
+
+} // namespace
+
+VolumeSettingsView::VolumeSettingsView(AppSettings &settings, Watchdog &watchdog, QWidget *parent)
+    : QWidget(parent), m_settings(settings), m_watchdog(watchdog),
+      m_lastUsername(settings.username())
+{
+    QVBoxLayout *form = makeScrollingForm(this);
+
+    QVBoxLayout *watching = addSection(form);
+    m_watchToggle = new QCheckBox(tr("Keep the Plex network volume mounted"));
+    m_watchToggle->setObjectName(QStringLiteral("watchVolumeToggle"));
+    watching->addWidget(m_watchToggle);
+
+    QVBoxLayout *server = addSection(form, tr("Server"));
+    QFormLayout *serverFields = addFields(server);
+    m_protocol = new SegmentedControl({QStringLiteral("SMB"), QStringLiteral("AFP")});
+    m_protocol->setObjectName(QStringLiteral("protocolPicker"));
+    m_protocol->setAccessibleName(tr("Protocol"));
+    m_protocol->setFixedWidth(qMax(180, m_protocol->sizeHint().width()));
+    serverFields->addRow(tr("Protocol"), m_protocol);
+    m_hostField = addField(serverFields, tr("Server address"),
+                           tr("%1.local or 192.168.1.20").arg(exampleHost));
+    m_hostField->setObjectName(QStringLiteral("hostField"));
+    m_shareField = addField(serverFields, tr("Share name"), QStringLiteral("Plex"));
+    m_shareField->setObjectName(QStringLiteral("shareField"));
+    m_fileManagerPath = makeCaption();
+    m_fileManagerPath->setObjectName(QStringLiteral("fileManagerPath"));
+    server->addWidget(m_fileManagerPath);
+
+    QVBoxLayout *credentials = addSection(form, tr("Credentials"));
+    QFormLayout *credentialFields = addFields(credentials);
+    m_userField = addField(credentialFields, tr("User name"));
+    m_userField->setObjectName(QStringLiteral("userField"));
+    m_passwordField = addField(credentialFields, tr("Password"));
+    m_passwordField->setObjectName(QStringLiteral("passwordField"));
+    m_passwordField->setEchoMode(QLineEdit::Password);
+    credentials->addWidget(makeCaption(
+        tr("The password is stored in your login keyring, never in the app's preferences. "
+           "Leave both blank to use a guest connection or a password the system has already "
+           "saved.")));
+
+    QVBoxLayout *status = addSection(form, tr("Status"));
+    m_mountPoint = addValueRow(status, tr("Mount point"));
+    m_mountPoint->setObjectName(QStringLiteral("mountPoint"));
+    QHBoxLayout *mountRow = addRow(status);
+    m_mountNow = new QPushButton(tr("Mount Now"));
+    m_mountNow->setObjectName(QStringLiteral("mountNowButton"));
+    mountRow->addWidget(m_mountNow);
+    m_spinner = new Spinner;
+    m_spinner->setObjectName(QStringLiteral("mountSpinner"));
+    m_spinner->setAccessibleName(tr("Mounting"));
+    mountRow->addWidget(m_spinner);
+    mountRow->addStretch(1);
+    m_result = makeCaption();
+    m_result->setObjectName(QStringLiteral("mountResult"));
+    status->addWidget(m_result);
+
+    connect(m_watchToggle, &QCheckBox::clicked, &m_settings, &AppSettings::setWatchVolume);
+    connect(m_protocol, &SegmentedControl::activated, this, [this](int index) {
+        m_settings.setShareProtocol(index == 1 ? ShareProtocol::afp : ShareProtocol::smb);
+    });
+    connect(m_hostField, &QLineEdit::textEdited, &m_settings, &AppSettings::setServerHost);
+    connect(m_shareField, &QLineEdit::textEdited, &m_settings, &AppSettings::setShareName);
+    connect(m_userField, &QLineEdit::textEdited, &m_settings, &AppSettings::setUsername);
+    connect(m_passwordField, &QLineEdit::textEdited, this, &VolumeSettingsView::passwordEdited);
+    connect(m_mountNow, &QPushButton::clicked, this, &VolumeSettingsView::mountNow);
+
+    connect(&m_settings, &AppSettings::usernameChanged, this, &VolumeSettingsView::usernameChanged);
+    connect(&m_settings, &AppSettings::changed, this, &VolumeSettingsView::refresh);
+    connect(&m_watchdog, &Watchdog::volumeMountedChanged, this, &VolumeSettingsView::refresh);
+    connect(&m_watchdog, &Watchdog::volumeMountPointChanged, this, &VolumeSettingsView::refresh);
+
+    refresh();
+}
+
+void VolumeSettingsView::showEvent(QShowEvent *event)
+{
+    loadPassword();
+    QWidget::showEvent(event);
+}
+
+void VolumeSettingsView::loadPassword()
+{
+    const QString stored = Keychain::password(m_settings.keychainAccount()).value_or(QString());
+    m_passwordField->setText(stored);
+    passwordEdited(stored);
+}
+
+void VolumeSettingsView::passwordEdited(const QString &password)
+{
+    if (password == m_password)
+        return;
+    m_password = password;
+    // An empty password removes the item; a failed write changes nothing here.
+    Keychain::save(m_password, m_settings.keychainAccount());
+}
+
+void VolumeSettingsView::usernameChanged(const QString &username)
+{
+    // The store notifies on every assignment; only a different user name moves the password.
+    if (username == m_lastUsername)
+        return;
+    m_lastUsername = username;
+    Keychain::save(m_password, m_settings.keychainAccount());
+}
+
+void VolumeSettingsView::mountNow()
+{
+    m_testing = true;
+    m_testResult.reset();
+    refresh();
+    runMountCheck(this, &m_watchdog, [this](const QString &summary) {
+        m_testResult = summary;
+        m_testing = false;
+        refresh();
+        Q_EMIT mountFinished();
+    });
+}
+
+void VolumeSettingsView::refresh()
+{
+    m_watchToggle->setChecked(m_settings.watchVolume());
+    m_protocol->setCurrentIndex(m_settings.shareProtocol() == ShareProtocol::afp ? 1 : 0);
+    const QString host = m_settings.serverHost();
+    const QString share = m_settings.shareName();
+    if (m_hostField->text() != host)
+        m_hostField->setText(host);
+    if (m_shareField->text() != share)
+        m_shareField->setText(share);
+    if (m_userField->text() != m_settings.username())
+        m_userField->setText(m_settings.username());
+
+    // Blank-only values are shown as they are; only an empty value takes the example.
+    m_fileManagerPath->setText(
+        tr("This is the name you'd click in your file manager › Network › %1 › %2.")
+            .arg(host.isEmpty() ? exampleHost : host,
+                 share.isEmpty() ? QStringLiteral("Plex") : share));
+
+    if (const std::optional<QString> point = m_watchdog.volumeMountPoint())
+        m_mountPoint->setText(*point);
+    else if (m_watchdog.volumeMounted() == false)
+        m_mountPoint->setText(tr("Not mounted"));
+    else
+        m_mountPoint->setText(tr("Unknown"));
+
+    m_mountNow->setEnabled(m_settings.isVolumeConfigured() && !m_testing);
+    m_spinner->setVisible(m_testing);
+    m_result->setText(m_testResult.value_or(QString()));
+    m_result->setVisible(m_testResult.has_value());
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <optional>
+
+class AppSettings;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class SegmentedControl;
+class Spinner;
+class Watchdog;
+
+// The Volume tab: the network share's protocol, server, share name and credentials (the
+// password only in the keyring), where it is mounted, and "Mount Now", which runs one check
+// cycle and shows its summary.
+class VolumeSettingsView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // The example host of the server placeholder, also shown in the file-manager path while
+    // the server address is empty.
+    static inline const QString exampleHost = QStringLiteral("mediaserver");
+
+    VolumeSettingsView(AppSettings &settings, Watchdog &watchdog, QWidget *parent = nullptr);
+
+    bool isMounting() const { return m_testing; }
+    std::optional<QString> mountResult() const { return m_testResult; }
+
+Q_SIGNALS:
+    // A "Mount Now" has finished and its result line is set.
+    void mountFinished();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void loadPassword();
+    void passwordEdited(const QString &password);
+    void usernameChanged(const QString &username);
+    void mountNow();
+    void refresh();
+
+    AppSettings &m_settings;
+    Watchdog &m_watchdog;
+
+    // The password being edited; it lives only here and in the keyring.
+    QString m_password;
+    std::optional<QString> m_testResult;
+    bool m_testing = false;
+    QString m_lastUsername;
+
+    QCheckBox *m_watchToggle;
+    SegmentedControl *m_protocol;
+    QLineEdit *m_hostField;
+    QLineEdit *m_shareField;
+    QLabel *m_fileManagerPath;
+    QLineEdit *m_userField;
+    QLineEdit *m_passwordField;
+    QLabel *m_mountPoint;
+    QPushButton *m_mountNow;
+    Spinner *m_spinner;
+    QLabel *m_result;
+};
