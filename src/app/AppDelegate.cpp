@@ -6,6 +6,7 @@
 #include "ui/menubar/StatusItemController.h"
 #include "ui/settings/SettingsWindowController.h"
 
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include <cstdlib>
@@ -15,8 +16,13 @@ AppDelegate *g_exitingDelegate = nullptr;
 
 void terminateAtExit()
 {
-    if (g_exitingDelegate)
-        g_exitingDelegate->applicationWillTerminate();
+    if (!g_exitingDelegate)
+        return;
+    // The process is already going down and parts of the toolkit are torn down: nothing may
+    // redraw now. Only the stop record has to reach the disk.
+    const QSignalBlocker quietLog(EventLog::shared());
+    const QSignalBlocker quietWatchdog(Watchdog::shared());
+    g_exitingDelegate->applicationWillTerminate();
 }
 } // namespace
 
