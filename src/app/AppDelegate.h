@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+class StatusItemController;
+
+// Receives the application's launch-finished, reopen and will-terminate events. With a
+// desktop it shows the tray item and may open the settings window; headless it only runs the
+// watchdog.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Mode { desktop, headless };
+
+    explicit AppDelegate(Mode mode, QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    Mode mode() const { return m_mode; }
+
+    // When the display connection breaks at the end of a session, the windowing layer ends
+    // the process with exit() from inside the event loop. This hook still runs the normal
+    // termination for the delegate that is alive at that moment.
+    void terminateAlsoOnExit();
+    StatusItemController *statusItemController() const { return m_statusItemController.get(); }
+
+public Q_SLOTS:
+    // In this order: the tray item, the watchdog's start(), the first-launch rule. The
+    // start-up check runs once this has returned and the event loop is free again.
+    void applicationDidFinishLaunching();
+    // Vigilmount was started again while running: bring up General. Always true.
+    bool applicationShouldHandleReopen();
+    // Stops the watchdog (which records appStopped) and waits until the history is on disk.
+    // Runs once, however many ways the end is reached.
+    void applicationWillTerminate();
+
+private:
+    Mode m_mode;
+    std::unique_ptr<StatusItemController> m_statusItemController;
+    bool m_launched = false;
+    bool m_terminated = false;
+};

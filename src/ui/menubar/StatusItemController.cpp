@@ -1,0 +1,166 @@
+#include "ui/menubar/StatusItemController.h"
+
+#include "history/EventLog.h"
+#include "monitor/Watchdog.h"
+#include "platform/SystemLog.h"
+#include "settings/AppSettings.h"
+#include "ui/Symbols.h"
+#include "ui/settings/SettingsWindowController.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+namespace {
+const QString tooltip = QStringLiteral("Vigilmount");
+const QString normalDescription = QStringLiteral("Vigilmount");
+const QString attentionDescription = QStringLiteral("Vigilmount \u2014 attention needed");
+} // namespace
+
+StatusItemController::StatusItemController(QObject *parent)
+    : QObject(parent), m_watchdog(Watchdog::shared()), m_settings(AppSettings::shared()),
+      m_log(EventLog::shared()), m_menu(std::make_unique<QMenu>())
+{
+    m_tray = new QSystemTrayIcon(this);
+    m_tray->setToolTip(tooltip);
+    m_tray->setContextMenu(m_menu.get());
+    connect(m_menu.get(), &QMenu::aboutToShow, this, &StatusItemController::rebuildMenu);
+
+    // The icon follows the two states; a change of the watch switches alone waits for them.
+    connect(&m_watchdog, &Watchdog::plexRunningChanged, this, &StatusItemController::updateIcon);
+    connect(&m_watchdog, &Watchdog::volumeMountedChanged, this, &StatusItemController::updateIcon);
+
+    // Everything the menu shows: keep it current before it opens.
+    for (const auto signal : {&Watchdog::plexRunningChanged, &Watchdog::volumeMountedChanged,
+                              &Watchdog::volumeMountPointChanged, &Watchdog::lastCheckChanged,
+                              &Watchdog::isCheckingChanged})
+        connect(&m_watchdog, signal, this, &StatusItemController::scheduleRebuild);
+    connect(&m_settings, &AppSettings::changed, this, &StatusItemController::scheduleRebuild);
+    connect(&m_log, &EventLog::eventsChanged, this, &StatusItemController::scheduleRebuild);
+
+    updateIcon();
+    rebuildMenu();
+    m_tray->show();
+    // A panel that switches between light and dark gets the matching glyph.
+    qApp->installEventFilter(this);
+
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        SystemLog::write(QStringLiteral(
+            "[Vigilmount] No system tray is available; the watchdog keeps running without an "
+            "icon. Start Vigilmount again to open its settings."));
+    }
+}
+
+StatusItemController::~StatusItemController() = default;
+
+QString StatusItemController::accessibleDescription() const
+{
+    return m_attention ? attentionDescription : normalDescription;
+}
+
+StatusMenuModel::Inputs StatusItemController::currentInputs() const
+{
+    StatusMenuModel::Inputs in;
+    in.watchPlex = m_settings.watchPlex();
+    in.watchVolume = m_settings.watchVolume();
+    in.volumeConfigured = m_settings.isVolumeConfigured();
+    in.shareName = m_settings.shareName();
+    in.checkIntervalMinutes = m_settings.checkIntervalMinutes();
+    in.plexRunning = m_watchdog.plexRunning();
+    in.volumeMounted = m_watchdog.volumeMounted();
+    in.volumeMountPoint = m_watchdog.volumeMountPoint();
+    in.lastCheck = m_watchdog.lastCheck();
+    in.isChecking = m_watchdog.isChecking();
+    const auto outages = StatusMenuModel::countOutages(m_log.events(), Clock::now());
+    in.plexOutages = outages.plex;
+    in.volumeOutages = outages.volume;
+    return in;
+}
+
+void StatusItemController::updateIcon()
+{
+    m_attention = StatusMenuModel::needsAttention(currentInputs());
+    drawIcon();
+}
+
+void StatusItemController::drawIcon()
+{
+    const bool darkPanel = Symbols::isDark(QApplication::palette().color(QPalette::Window));
+    m_tray->setIcon(Symbols::trayIcon(m_attention, darkPanel));
+    m_menu->setAccessibleName(accessibleDescription());
+}
+
+bool StatusItemController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange)
+        drawIcon();
+    return QObject::eventFilter(watched, event);
+}
+
+void StatusItemController::scheduleRebuild()
+{
+    // Many notifications in one pass of the event loop give one rebuild.
+    if (m_rebuildPending)
+        return;
+    m_rebuildPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_rebuildPending = false;
+        // A menu the user is looking at stays as it is; it is rebuilt when it next opens.
+        if (!m_menu->isVisible())
+            rebuildMenu();
+    });
+}
+
+void StatusItemController::rebuildMenu()
+{
+    m_menu->clear();
+    for (const StatusMenuModel::Row &row : StatusMenuModel::rows(currentInputs())) {
+        if (row.type == StatusMenuModel::Row::Type::separator) {
+            m_menu->addSeparator();
+            continue;
+        }
+        QAction *item = m_menu->addAction(row.title);
+        if (row.type == StatusMenuModel::Row::Type::info) {
+            item->setEnabled(false);
+            item->setIcon(symbolIcon(row.symbol));
+            item->setIconVisibleInMenu(true);
+            continue;
+        }
+        item->setShortcut(row.shortcut);
+        const StatusMenuModel::Action what = row.action;
+        connect(item, &QAction::triggered, this, [this, what] { trigger(what); });
+    }
+}
+
+void StatusItemController::trigger(StatusMenuModel::Action action)
+{
+    using StatusMenuModel::Action;
+    switch (action) {
+    case Action::checkNow:
+        // The cycle runs on; its outcome shows in the state, the history and notifications.
+        m_watchdog.checkNow(QStringLiteral("manual"));
+        break;
+    case Action::startPlex:
+        m_watchdog.launchPlexNow();
+        break;
+    case Action::mountVolume:
+        m_watchdog.mountVolumeNow();
+        break;
+    case Action::openVolume:
+        m_watchdog.openVolume();
+        break;
+    case Action::openHistory:
+        SettingsWindowController::shared().show(SettingsTab::history);
+        break;
+    case Action::openSettings:
+        SettingsWindowController::shared().show(SettingsTab::general);
+        break;
+    case Action::quit:
+        QCoreApplication::quit();
+        break;
+    case Action::none:
+        break;
+    }
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "ui/menubar/StatusMenuModel.h"
+
+#include <QObject>
+#include <memory>
+
+class AppSettings;
+class EventLog;
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+class Watchdog;
+
+// The tray icon and its menu. The icon turns into a warning triangle while something watched
+// is known to be down; the menu shows the state, the last check, the week's outages and the
+// actions. The menu is rebuilt just before it opens and also whenever what it shows changes,
+// because StatusNotifier hosts copy the menu before opening it.
+class StatusItemController : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit StatusItemController(QObject *parent = nullptr);
+    ~StatusItemController() override;
+
+    QSystemTrayIcon &trayIcon() const { return *m_tray; }
+    QMenu &menu() const { return *m_menu; }
+    bool showsAttention() const { return m_attention; }
+    // The spoken description of the icon ("Vigilmount" or "Vigilmount — attention needed").
+    QString accessibleDescription() const;
+
+    // The current values the menu is built from.
+    StatusMenuModel::Inputs currentInputs() const;
+
+public Q_SLOTS:
+    void rebuildMenu();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void updateIcon();
+    void drawIcon();
+    void scheduleRebuild();
+    void trigger(StatusMenuModel::Action action);
+
+    Watchdog &m_watchdog;
+    AppSettings &m_settings;
+    EventLog &m_log;
+    std::unique_ptr<QMenu> m_menu;
+    QSystemTrayIcon *m_tray = nullptr;
+    bool m_attention = false;
+    bool m_rebuildPending = false;
+};

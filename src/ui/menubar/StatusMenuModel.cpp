@@ -1,0 +1,147 @@
+#include "ui/menubar/StatusMenuModel.h"
+
+#include <cmath>
+#include <limits>
+
+namespace StatusMenuModel {
+
+namespace {
+
+Row info(const QString &title, const QString &symbol)
+{
+    return Row{Row::Type::info, title, symbol, Action::none, {}};
+}
+
+Row separator()
+{
+    return Row{};
+}
+
+Row action(const QString &title, Action what, QKeySequence shortcut = {})
+{
+    return Row{Row::Type::action, title, {}, what, shortcut};
+}
+
+bool volumeShown(const Inputs &in)
+{
+    return in.watchVolume && in.volumeConfigured;
+}
+
+} // namespace
+
+StatusLine plexStatus(const Inputs &in)
+{
+    if (!in.watchPlex)
+        return {QStringLiteral("Plex: not monitored"), QStringLiteral("minus.circle")};
+    if (!in.plexRunning)
+        return {QStringLiteral("Plex: unknown"), QStringLiteral("questionmark.circle")};
+    if (!*in.plexRunning)
+        return {QStringLiteral("Plex: not running"), QStringLiteral("xmark.circle.fill")};
+    return {QStringLiteral("Plex: running"), QStringLiteral("checkmark.circle.fill")};
+}
+
+StatusLine volumeStatus(const Inputs &in)
+{
+    if (!in.watchVolume)
+        return {QStringLiteral("Volume: not monitored"), QStringLiteral("minus.circle")};
+    if (!in.volumeConfigured)
+        return {QStringLiteral("Volume: not configured"), QStringLiteral("minus.circle")};
+    if (!in.volumeMounted)
+        return {QStringLiteral("Volume: unknown"), QStringLiteral("questionmark.circle")};
+    if (!*in.volumeMounted)
+        return {QStringLiteral("Volume: disconnected"),
+                QStringLiteral("externaldrive.badge.xmark")};
+    return {QStringLiteral("Volume: ") + in.volumeMountPoint.value_or(in.shareName),
+            QStringLiteral("externaldrive.fill.badge.checkmark")};
+}
+
+QString intervalText(double minutes)
+{
+    if (minutes < 1) {
+        // Never below the timer's 30-second floor.
+        const double seconds = std::max(minutes * 60, 30.0);
+        return QString::number(static_cast<qint64>(std::trunc(seconds))) + QLatin1Char('s');
+    }
+    if (minutes == 1)
+        return QStringLiteral("minute");
+    // NaN and infinity have no integral value either and take the one-decimal form.
+    if (!std::isfinite(minutes) || minutes != std::trunc(minutes))
+        return QString::asprintf("%.1f min", minutes);
+    // 2^63 is the first whole value that no longer fits a signed 64-bit integer.
+    if (minutes >= 9223372036854775808.0)
+        return QString::asprintf("%.0f min", minutes);
+    return QString::number(static_cast<qint64>(minutes)) + QStringLiteral(" min");
+}
+
+QString checkLine(const Inputs &in, const QLocale &locale)
+{
+    if (in.isChecking)
+        return QStringLiteral("Checking\u2026");
+    if (!in.lastCheck)
+        return QStringLiteral("No check yet");
+    const QTime time = Clock::toDateTime(*in.lastCheck).toLocalTime().time();
+    return QStringLiteral("Last check ") + locale.toString(time, QLocale::ShortFormat) +
+           QStringLiteral(" \u00B7 every ") + intervalText(in.checkIntervalMinutes);
+}
+
+OutageCount countOutages(const QList<LogEvent> &events, Instant now)
+{
+    const Instant windowStart = Clock::secondsAgo(now, outageWindowSeconds);
+    OutageCount count;
+    for (const LogEvent &event : events) {
+        if (event.date < windowStart)
+            continue;
+        if (event.kind == LogEvent::Kind::plexDown)
+            ++count.plex;
+        else if (event.kind == LogEvent::Kind::volumeDown)
+            ++count.volume;
+    }
+    return count;
+}
+
+QString outageSummary(OutageCount count)
+{
+    if (count.plex == 0 && count.volume == 0)
+        return QStringLiteral("No outages in the last 7 days");
+    return QStringLiteral("Last 7 days: %1 Plex, %2 volume").arg(count.plex).arg(count.volume);
+}
+
+bool needsAttention(const Inputs &in)
+{
+    if (in.watchPlex && in.plexRunning == false)
+        return true;
+    return volumeShown(in) && in.volumeMounted == false;
+}
+
+QList<Row> rows(const Inputs &in, const QLocale &locale)
+{
+    const StatusLine plex = plexStatus(in);
+    const StatusLine volume = volumeStatus(in);
+    QList<Row> list;
+    list << info(plex.text, plex.symbol) << info(volume.text, volume.symbol)
+         << info(checkLine(in, locale), QStringLiteral("clock")) << separator()
+         << action(QStringLiteral("Check Now"), Action::checkNow,
+                   QKeySequence(Qt::CTRL | Qt::Key_R));
+    if (in.watchPlex && in.plexRunning != true)
+        list << action(QStringLiteral("Start Plex Media Server"), Action::startPlex);
+    if (volumeShown(in)) {
+        if (in.volumeMounted == true) {
+            list << action(QStringLiteral("Open ") + in.shareName +
+                               QStringLiteral(" in File Manager"),
+                           Action::openVolume);
+        } else {
+            const QString name = in.shareName.isEmpty() ? QStringLiteral("Volume") : in.shareName;
+            list << action(QStringLiteral("Mount ") + name, Action::mountVolume);
+        }
+    }
+    list << separator()
+         << info(outageSummary({in.plexOutages, in.volumeOutages}), QStringLiteral("chart.bar"))
+         << action(QStringLiteral("History\u2026"), Action::openHistory) << separator()
+         << action(QStringLiteral("Settings\u2026"), Action::openSettings,
+                   QKeySequence(Qt::CTRL | Qt::Key_Comma))
+         << action(QStringLiteral("Quit Vigilmount"), Action::quit,
+                   QKeySequence(Qt::CTRL | Qt::Key_Q));
+    return list;
+}
+
+} // namespace StatusMenuModel

@@ -1,0 +1,63 @@
+#include "ui/settings/SettingsRootView.h"
+
+#include "ui/Symbols.h"
+#include "ui/settings/SettingsTabContent.h"
+#include "ui/settings/SettingsUIState.h"
+
+namespace {
+// The tabs in their order on screen.
+const QList<SettingsTab> &allSettingsTabs()
+{
+    static const QList<SettingsTab> tabs = {SettingsTab::general, SettingsTab::plex,
+                                            SettingsTab::volume, SettingsTab::history};
+    return tabs;
+}
+} // namespace
+
+SettingsRootView::SettingsRootView(SettingsUIState &state, QWidget *parent)
+    : QTabWidget(parent), m_state(state)
+{
+    setDocumentMode(false);
+    for (const SettingsTab tab : allSettingsTabs())
+        addTab(makeSettingsTabContent(tab, this), symbolIcon(symbol(tab)), label(tab));
+    setCurrentIndex(static_cast<int>(allSettingsTabs().indexOf(m_state.tab())));
+
+    connect(this, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index >= 0 && index < allSettingsTabs().size())
+            m_state.setTab(allSettingsTabs().at(index));
+    });
+    // Setting the index it already shows emits nothing, so the two directions cannot loop.
+    connect(&m_state, &SettingsUIState::tabChanged, this, [this](SettingsTab tab) {
+        setCurrentIndex(static_cast<int>(allSettingsTabs().indexOf(tab)));
+    });
+}
+
+QString SettingsRootView::label(SettingsTab tab)
+{
+    switch (tab) {
+    case SettingsTab::general:
+        return QStringLiteral("General");
+    case SettingsTab::plex:
+        return QStringLiteral("Plex");
+    case SettingsTab::volume:
+        return QStringLiteral("Volume");
+    case SettingsTab::history:
+        return QStringLiteral("History");
+    }
+    return {};
+}
+
+QString SettingsRootView::symbol(SettingsTab tab)
+{
+    switch (tab) {
+    case SettingsTab::general:
+        return QStringLiteral("gearshape");
+    case SettingsTab::plex:
+        return QStringLiteral("play.tv");
+    case SettingsTab::volume:
+        return QStringLiteral("externaldrive.connected.to.line.below");
+    case SettingsTab::history:
+        return QStringLiteral("chart.bar.doc.horizontal");
+    }
+    return {};
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "ui/settings/SettingsTab.h"
+
+#include <QTabWidget>
+
+class SettingsUIState;
+
+// The window's content: the four tabs, whose selection follows SettingsUIState both ways
+// (setting the state selects a tab; clicking a tab writes the state).
+class SettingsRootView : public QTabWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int width = 560;
+    static constexpr int height = 470;
+
+    explicit SettingsRootView(SettingsUIState &state, QWidget *parent = nullptr);
+
+    static QString label(SettingsTab tab);
+    static QString symbol(SettingsTab tab);
+
+private:
+    SettingsUIState &m_state;
+};

@@ -1,0 +1,107 @@
+#include "ui/settings/SettingsWindowController.h"
+
+#include "settings/AppSettings.h"
+#include "settings/SettingsStore.h"
+#include "ui/settings/SettingsRootView.h"
+#include "ui/settings/SettingsUIState.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWidget>
+
+namespace {
+
+void storeGeometry(const QWidget &window)
+{
+    const auto store = SettingsStore::open();
+    store->setValue(SettingsWindowController::geometryKey, window.saveGeometry());
+    SettingsStore::persist(*store);
+}
+
+// The settings window: fixed size, not resizable, hidden (never destroyed) when closed; its
+// position is kept in the settings store.
+class SettingsWindow : public QWidget
+{
+public:
+    SettingsWindow()
+        : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint)
+    {
+        setWindowTitle(QStringLiteral("Vigilmount"));
+        setObjectName(QStringLiteral("VigilmountSettings"));
+        auto *layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto *root = new SettingsRootView(SettingsUIState::shared(), this);
+        root->setFixedSize(SettingsRootView::width, SettingsRootView::height);
+        layout->addWidget(root, 0, Qt::AlignCenter);
+        setFixedSize(SettingsRootView::width, SettingsRootView::height);
+    }
+
+protected:
+    void closeEvent(QCloseEvent *event) override
+    {
+        // Closing only hides: the window is not deleted on close and is shown again later.
+        storeGeometry(*this);
+        QWidget::closeEvent(event);
+    }
+
+    void hideEvent(QHideEvent *event) override
+    {
+        if (!event->spontaneous())
+            storeGeometry(*this);
+        QWidget::hideEvent(event);
+    }
+};
+
+} // namespace
+
+SettingsWindowController &SettingsWindowController::shared()
+{
+    static auto *instance = new SettingsWindowController;
+    return *instance;
+}
+
+void SettingsWindowController::show(SettingsTab tab)
+{
+    SettingsUIState::shared().setTab(tab);
+    if (!m_window)
+        buildWindow();
+    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void SettingsWindowController::buildWindow()
+{
+    auto *window = new SettingsWindow;
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+    // A position saved by an earlier run takes the place of the centred one.
+    const auto store = SettingsStore::open();
+    const QByteArray saved = store->value(geometryKey).toByteArray();
+    if (!saved.isEmpty())
+        window->restoreGeometry(saved);
+    window->setFixedSize(SettingsRootView::width, SettingsRootView::height);
+    // Also keep the position of a window that is still open when the program ends.
+    connect(qApp, &QCoreApplication::aboutToQuit, window, [window] {
+        if (window->isVisible())
+            storeGeometry(*window);
+    });
+    m_window = window;
+}
+
+bool SettingsWindowController::applyFirstLaunchRule(const AppSettings &settings)
+{
+    if (!settings.serverHost().isEmpty() || SettingsStore::hasLaunchedBefore())
+        return false;
+    SettingsStore::setHasLaunchedBefore();
+    show(SettingsTab::general);
+    return true;
+}
