@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Vigilmount needs. Usage: scripts/deps.sh [build|test|all]
-# "build" is enough to compile and run the program; "test" adds the real components the
-# test suite starts (Samba, GVfs, the keyring, D-Bus, Xvfb and a tray host) and the fuzz and
-# benchmark tools.
+# Installs the Debian 12 packages Vigilmount needs. Usage: scripts/deps.sh [build|run|all]
+# "build" compiles the program; "run" adds what it uses at run time to mount shares (GVfs
+# with its SMB backend and FUSE bridge); "all" adds the real components the test suite starts
+# (Samba, the keyring, D-Bus, Xvfb and a tray host) and the fuzz and benchmark tools.
 set -euo pipefail
 what=${1:-all}
 
@@ -11,6 +11,7 @@ build_pkgs=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins
   qcoro-qt6-dev libglib2.0-dev libsecret-1-dev libicu-dev libsimdjson-dev
 )
+run_pkgs=(gvfs gvfs-backends gvfs-fuse fuse3 dbus-bin)
 test_pkgs=(
   samba smbclient gvfs gvfs-backends gvfs-fuse fuse3 gnome-keyring libsecret-tools
   dbus-daemon dbus-bin libglib2.0-bin xvfb xauth x11-utils xdotool imagemagick
@@ -19,7 +20,8 @@ test_pkgs=(
 )
 
 pkgs=("${build_pkgs[@]}")
-[ "$what" = build ] || pkgs+=("${test_pkgs[@]}")
+[ "$what" = build ] || pkgs+=("${run_pkgs[@]}")
+[ "$what" = build ] || [ "$what" = run ] || pkgs+=("${test_pkgs[@]}")
 
 missing=()
 for p in "${pkgs[@]}"; do
