@@ -117,7 +117,7 @@ struct TabWorld
     std::shared_ptr<FakeServer> server = std::make_shared<FakeServer>();
     std::shared_ptr<FakeShare> share = std::make_shared<FakeShare>();
     std::unique_ptr<Watchdog> watchdog;
-    std::unique_ptr<QTabWidget> window;
+    std::unique_ptr<QTabWidget> window; // declared last: destroyed first
 
     TabWorld()
     {
@@ -132,7 +132,6 @@ struct TabWorld
             WatchdogServices{server, share, std::make_shared<NoCredentials>(),
                              std::make_shared<NoNotifications>(), std::make_shared<WakePort>()});
     }
-    ~TabWorld() { window.reset(); }
 
     // Shows the tab in a tab container of the settings window's size.
     template <typename View> View *show(View *tab)
@@ -145,11 +144,6 @@ struct TabWorld
         if (!QTest::qWaitForWindowExposed(window.get()))
             qWarning("the test window was not exposed");
         return tab;
-    }
-    void reshow()
-    {
-        window->hide();
-        window->show();
     }
 };
 
