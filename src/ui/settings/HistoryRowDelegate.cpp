@@ -1,9 +1,9 @@
 #include "ui/settings/HistoryRowDelegate.h"
 
+#include "ui/Symbols.h"
 #include "ui/settings/DateTexts.h"
 #include "ui/settings/HistoryListModel.h"
 #include "ui/settings/SettingsForm.h"
-#include "ui/settings/SettingsSymbols.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -176,7 +176,8 @@ void HistoryRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
         QStringLiteral("vm-history-%1-%2-%3").arg(int(kind)).arg(symbolColor.rgba()).arg(ratio);
     QPixmap symbol;
     if (!QPixmapCache::find(cacheKey, &symbol)) {
-        symbol = tintedSymbol(symbolName(kind), symbolColor, symbolWidth, ratio);
+        symbol = tintedSymbolIcon(symbolName(kind), symbolColor, symbolWidth)
+                     .pixmap(QSize(symbolWidth, symbolWidth), ratio);
         QPixmapCache::insert(cacheKey, symbol);
     }
     const int symbolTop = area.top() + (titleMetrics.height() - symbolWidth) / 2;

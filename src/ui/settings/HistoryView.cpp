@@ -3,12 +3,12 @@
 #include "history/EventLog.h"
 #include "platform/FileBrowser.h"
 #include "settings/AppSettings.h"
+#include "ui/Symbols.h"
 #include "ui/settings/DateTexts.h"
 #include "ui/settings/HistoryListModel.h"
 #include "ui/settings/HistoryRowDelegate.h"
 #include "ui/settings/SegmentedControl.h"
 #include "ui/settings/SettingsForm.h"
-#include "ui/settings/SettingsSymbols.h"
 #include "ui/settings/SummaryCard.h"
 
 #include <QCheckBox>
@@ -191,8 +191,9 @@ HistoryView::HistoryView(EventLog &log, AppSettings &settings, QWidget *parent)
     emptyColumn->setSpacing(6);
     emptyColumn->addStretch(1);
     auto *seal = new QLabel;
-    seal->setPixmap(tintedSymbol(QStringLiteral("checkmark.seal"), secondaryColor(palette()), 32,
-                                 devicePixelRatioF()));
+    seal->setPixmap(
+        tintedSymbolIcon(QStringLiteral("checkmark.seal"), secondaryColor(palette()), 32)
+            .pixmap(QSize(32, 32), devicePixelRatioF()));
     seal->setAlignment(Qt::AlignCenter);
     emptyColumn->addWidget(seal);
     m_emptyText = new QLabel;

@@ -2,8 +2,8 @@
 
 #include "monitor/Watchdog.h"
 #include "settings/AppSettings.h"
+#include "ui/Symbols.h"
 #include "ui/settings/SettingsForm.h"
-#include "ui/settings/SettingsSymbols.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -135,12 +135,14 @@ void PlexSettingsView::refresh()
     const bool found = !path.isEmpty() && QFileInfo::exists(path);
     const int side = m_foundIcon->width();
     if (found) {
-        m_foundIcon->setPixmap(tintedSymbol(QStringLiteral("checkmark.circle.fill"), green(), side,
-                                            devicePixelRatioF()));
+        m_foundIcon->setPixmap(
+            tintedSymbolIcon(QStringLiteral("checkmark.circle.fill"), green(), side)
+                .pixmap(QSize(side, side), devicePixelRatioF()));
         m_foundText->setText(tr("Found"));
     } else {
-        m_foundIcon->setPixmap(tintedSymbol(QStringLiteral("exclamationmark.triangle.fill"),
-                                            orange(), side, devicePixelRatioF()));
+        m_foundIcon->setPixmap(
+            tintedSymbolIcon(QStringLiteral("exclamationmark.triangle.fill"), orange(), side)
+                .pixmap(QSize(side, side), devicePixelRatioF()));
         m_foundText->setText(tr("Not found at this path — Vigilmount will fall back to asking "
                                 "the system where Plex is installed."));
     }

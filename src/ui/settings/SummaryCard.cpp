@@ -1,7 +1,7 @@
 #include "ui/settings/SummaryCard.h"
 
+#include "ui/Symbols.h"
 #include "ui/settings/SettingsForm.h"
-#include "ui/settings/SettingsSymbols.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -25,7 +25,8 @@ SummaryCard::SummaryCard(const QString &title, const QString &symbolName, QWidge
     titleRow->setSpacing(4);
     auto *symbol = new QLabel;
     const int side = QFontMetrics(caption).height();
-    symbol->setPixmap(tintedSymbol(symbolName, secondary, side, devicePixelRatioF()));
+    symbol->setPixmap(tintedSymbolIcon(symbolName, secondary, side)
+                          .pixmap(QSize(side, side), devicePixelRatioF()));
     symbol->setFixedSize(side, side);
     titleRow->addWidget(symbol);
     auto *titleLabel = new QLabel(title);

@@ -1,0 +1,253 @@
+#include "ui/Symbols.h"
+#include "ui/menubar/StatusMenuModel.h"
+
+#include <QFile>
+#include <QImage>
+#include <QTest>
+
+#include <cmath>
+
+using namespace StatusMenuModel;
+using namespace std::chrono_literals;
+
+namespace {
+
+// -1 unknown, 0 false, 1 true.
+std::optional<bool> tri(int state)
+{
+    return state < 0 ? std::nullopt : std::optional<bool>(state == 1);
+}
+
+std::optional<Row> findAction(const QList<Row> &list, Action action)
+{
+    for (const Row &row : list)
+        if (row.action == action)
+            return row;
+    return std::nullopt;
+}
+
+// The average colour of the opaque pixels; invalid when nothing is drawn.
+QColor averageColour(const QIcon &icon)
+{
+    const QImage image = icon.pixmap(44).toImage().convertToFormat(QImage::Format_ARGB32);
+    qint64 r = 0, g = 0, b = 0, n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (const QRgb p = image.pixel(x, y); qAlpha(p) >= 250) {
+                r += qRed(p), g += qGreen(p), b += qBlue(p), ++n;
+            }
+    return n ? QColor(int(r / n), int(g / n), int(b / n)) : QColor();
+}
+
+} // namespace
+
+class MenubarTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { Clock::setSourceForTesting({}); }
+
+    void statusLines_data()
+    {
+        QTest::addColumn<bool>("watch");
+        QTest::addColumn<bool>("configured");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QString>("mountPoint");
+        QTest::addColumn<QString>("plex"); // text|symbol, empty for volume-only rows
+        QTest::addColumn<QString>("volume");
+        QTest::newRow("off") << false << true << 1 << "/m"
+                             << "Plex: not monitored|minus.circle"
+                             << "Volume: not monitored|minus.circle";
+        QTest::newRow("unknown") << true << true << -1 << ""
+                                 << "Plex: unknown|questionmark.circle"
+                                 << "Volume: unknown|questionmark.circle";
+        QTest::newRow("down") << true << true << 0 << ""
+                              << "Plex: not running|xmark.circle.fill"
+                              << "Volume: disconnected|externaldrive.badge.xmark";
+        QTest::newRow("up") << true << true << 1 << "/run/media"
+                            << "Plex: running|checkmark.circle.fill"
+                            << "Volume: /run/media|externaldrive.fill.badge.checkmark";
+        QTest::newRow("up without mount point")
+            << true << true << 1 << QString() << ""
+            << "Volume: media|externaldrive.fill.badge.checkmark";
+        QTest::newRow("not configured") << true << false << 1 << "/m"
+                                        << ""
+                                        << "Volume: not configured|minus.circle";
+    }
+    void statusLines()
+    {
+        QFETCH(bool, watch);
+        QFETCH(int, state);
+        QFETCH(QString, mountPoint);
+        QFETCH(QString, plex);
+        QFETCH(QString, volume);
+        Inputs in;
+        in.watchPlex = in.watchVolume = watch;
+        QFETCH(bool, configured);
+        in.volumeConfigured = configured;
+        in.shareName = QStringLiteral("media");
+        in.plexRunning = in.volumeMounted = tri(state);
+        if (!mountPoint.isNull())
+            in.volumeMountPoint = mountPoint;
+        const QList<Row> list = rows(in);
+        for (auto [expected, line, row] : {std::tuple{plex, plexStatus(in), list.at(0)},
+                                           std::tuple{volume, volumeStatus(in), list.at(1)}}) {
+            if (expected.isEmpty())
+                continue;
+            QCOMPARE(line.text + QLatin1Char('|') + line.symbol, expected);
+            QCOMPARE(row.title + QLatin1Char('|') + row.symbol, expected);
+        }
+    }
+
+    // The start row (6), the share row (7) and the tray's attention mark for the same inputs.
+    void actionRowsAndAttention_data()
+    {
+        QTest::addColumn<bool>("watchPlex");
+        QTest::addColumn<int>("running");
+        QTest::addColumn<bool>("watchVolume");
+        QTest::addColumn<bool>("configured");
+        QTest::addColumn<int>("mounted");
+        QTest::addColumn<QString>("share");
+        QTest::addColumn<bool>("startRow");
+        QTest::addColumn<QString>("shareRow");
+        QTest::addColumn<bool>("attention");
+        QTest::newRow("all unknown")
+            << true << -1 << true << true << -1 << "media" << true << "Mount media" << false;
+        QTest::newRow("server down, share unknown")
+            << true << 0 << true << true << -1 << "media" << true << "Mount media" << true;
+        QTest::newRow("all up") << true << 1 << true << true << 1 << " Media " << false
+                                << "Open  Media  in File Manager" << false;
+        QTest::newRow("server down, not watched")
+            << false << 0 << true << true << -1 << "media" << false << "Mount media" << false;
+        QTest::newRow("share down")
+            << false << 0 << true << true << 0 << " Media " << false << "Mount  Media " << true;
+        QTest::newRow("empty share name")
+            << true << 1 << true << true << 0 << "" << false << "Mount Volume" << true;
+        QTest::newRow("share not configured")
+            << true << 1 << true << false << 0 << "media" << false << "" << false;
+        QTest::newRow("share unknown, not configured")
+            << true << 1 << true << false << -1 << "media" << false << "" << false;
+        QTest::newRow("share down, not watched")
+            << true << 1 << false << true << 0 << "media" << false << "" << false;
+        QTest::newRow("share up, not watched")
+            << true << 1 << false << true << 1 << "media" << false << "" << false;
+    }
+    void actionRowsAndAttention()
+    {
+        Inputs in;
+        QFETCH(bool, watchPlex);
+        QFETCH(int, running);
+        QFETCH(bool, watchVolume);
+        QFETCH(bool, configured);
+        QFETCH(int, mounted);
+        QFETCH(QString, share);
+        in.watchPlex = watchPlex;
+        in.plexRunning = tri(running);
+        in.watchVolume = watchVolume;
+        in.volumeConfigured = configured;
+        in.volumeMounted = tri(mounted);
+        in.shareName = share;
+        const QList<Row> list = rows(in);
+        QTEST(bool(findAction(list, Action::startPlex)), "startRow");
+        const auto open = findAction(list, Action::openVolume);
+        const auto mount = findAction(list, Action::mountVolume);
+        QVERIFY(!(open && mount));
+        QTEST(open ? open->title : mount ? mount->title : QString(""), "shareRow");
+        QTEST(needsAttention(in), "attention");
+    }
+
+    void intervalText_data()
+    {
+        QTest::addColumn<double>("minutes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("5") << 5.0 << "5 min";
+        QTest::newRow("2.5") << 2.5 << "2.5 min";
+        QTest::newRow("1") << 1.0 << "minute";
+        QTest::newRow("0.75") << 0.75 << "45s";
+        QTest::newRow("0.999 truncates") << 0.999 << "59s";
+        QTest::newRow("0.25 floors at 30s") << 0.25 << "30s";
+        QTest::newRow("0") << 0.0 << "30s";
+        QTest::newRow("negative") << -3.0 << "30s";
+        QTest::newRow("NaN") << std::nan("") << "nan min";
+    }
+    void intervalText()
+    {
+        QFETCH(double, minutes);
+        QTEST(StatusMenuModel::intervalText(minutes), "text");
+    }
+
+    void outageWindowEdges()
+    {
+        const Instant now =
+            Clock::fromDateTime(QDateTime(QDate(2026, 3, 8), QTime(12, 0), Qt::UTC));
+        const Instant edge = Clock::secondsAgo(now, 7 * 24 * 3600);
+        const auto record = [](LogEvent::Kind kind, Instant date) {
+            return LogEvent{QUuid::createUuid(), date, kind, {}};
+        };
+        const QList<LogEvent> events{record(LogEvent::Kind::plexDown, edge),
+                                     record(LogEvent::Kind::plexDown, edge - 1s),
+                                     record(LogEvent::Kind::volumeDown, edge - 1ms),
+                                     record(LogEvent::Kind::volumeDown, now),
+                                     record(LogEvent::Kind::plexLaunched, now),
+                                     record(LogEvent::Kind::volumeMountFailed, now)};
+        QCOMPARE(outageSummary(countOutages(events, now)),
+                 QStringLiteral("Last 7 days: 1 Plex, 1 volume"));
+        QCOMPARE(outageSummary(countOutages(events.mid(0, 3), now + 7 * 24h + 1s)),
+                 QStringLiteral("No outages in the last 7 days"));
+    }
+
+    void symbolsDrawAndTintWithoutATheme()
+    {
+        const QColor green(0x2e, 0xa0, 0x43);
+        for (const char *symbol : {"checkmark.circle",
+                                   "checkmark.circle.fill",
+                                   "xmark.circle.fill",
+                                   "xmark.octagon.fill",
+                                   "exclamationmark.triangle.fill",
+                                   "questionmark.circle",
+                                   "minus.circle",
+                                   "externaldrive.fill.badge.checkmark",
+                                   "externaldrive.badge.xmark",
+                                   "externaldrive.connected.to.line.below",
+                                   "clock",
+                                   "chart.bar",
+                                   "chart.bar.doc.horizontal",
+                                   "gearshape",
+                                   "power",
+                                   "sun.max",
+                                   "info.circle",
+                                   "arrow.clockwise",
+                                   "arrow.clockwise.circle.fill",
+                                   "play.slash",
+                                   "checkmark.seal"}) {
+            const QStringList names = Symbols::freedesktopNames(QString::fromLatin1(symbol));
+            QVERIFY2(!names.isEmpty() &&
+                         QFile::exists(QStringLiteral(":/icons/%1.svg").arg(names.first())),
+                     symbol);
+            QVERIFY2(averageColour(symbolIcon(QString::fromLatin1(symbol))).isValid(), symbol);
+            const QColor tinted =
+                averageColour(tintedSymbolIcon(QString::fromLatin1(symbol), green));
+            // Antialiased edges blend a little: within a few levels of the tint.
+            QVERIFY2(qAbs(tinted.red() - green.red()) < 8 &&
+                         qAbs(tinted.green() - green.green()) < 8 &&
+                         qAbs(tinted.blue() - green.blue()) < 8,
+                     symbol);
+        }
+        QVERIFY(symbolIcon(QStringLiteral("no.such.symbol")).isNull());
+        QVERIFY(tintedSymbolIcon(QStringLiteral("no.such.symbol"), Qt::red).isNull());
+    }
+
+    void trayGlyphsReadOnBothPanels()
+    {
+        for (const bool attention : {false, true}) {
+            QVERIFY(averageColour(Symbols::trayIcon(attention, true)).lightnessF() > 0.5);
+            QVERIFY(averageColour(Symbols::trayIcon(attention, false)).lightnessF() < 0.5);
+        }
+        QVERIFY(Symbols::isDark(QColor(0x20, 0x20, 0x20)));
+        QVERIFY(!Symbols::isDark(QColor(0xf0, 0xf0, 0xf0)));
+    }
+};
+
+QTEST_MAIN(MenubarTest)
+#include "MenubarTest.moc"

@@ -1,0 +1,401 @@
+#include "TabSupport.h"
+
+#include "platform/Keychain.h"
+#include "platform/LaunchAtLogin.h"
+#include "ui/settings/GeneralSettingsView.h"
+#include "ui/settings/HistoryListModel.h"
+#include "ui/settings/HistoryView.h"
+#include "ui/settings/PlexSettingsView.h"
+#include "ui/settings/SegmentedControl.h"
+#include "ui/settings/SummaryCard.h"
+#include "ui/settings/VolumeSettingsView.h"
+
+#include <QCheckBox>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStackedWidget>
+
+using Kind = LogEvent::Kind;
+using Window = HistoryView::Window;
+
+// The four settings tabs, offscreen, on a watchdog with fake ports and a real keyring.
+class SettingsTabsTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TabWorld> w;
+    std::unique_ptr<LaunchAtLogin> login;
+    QWidget *view = nullptr;
+
+    template <typename T = QWidget> T *child(const char *name)
+    {
+        T *found = view->findChild<T *>(name);
+        if (!found)
+            qFatal("no child %s", name);
+        return found;
+    }
+    QString text(const char *label) { return child<QLabel>(label)->text(); }
+    void retype(const char *field, const QString &text)
+    {
+        auto *edit = child<QLineEdit>(field);
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, text);
+    }
+
+    GeneralSettingsView *general()
+    {
+        return w->show(new GeneralSettingsView(w->settings, *login, *w->watchdog));
+    }
+    PlexSettingsView *plex() { return w->show(new PlexSettingsView(w->settings, *w->watchdog)); }
+    VolumeSettingsView *volume()
+    {
+        return w->show(new VolumeSettingsView(w->settings, *w->watchdog));
+    }
+    HistoryView *history() { return w->show(new HistoryView(w->log, w->settings)); }
+
+    void step(int direction)
+    {
+        auto *stepper = child<Stepper>("intervalStepper");
+        const int y = direction > 0 ? stepper->height() / 4 : stepper->height() * 3 / 4;
+        QTest::mouseClick(stepper, Qt::LeftButton, {}, QPoint(stepper->width() / 2, y));
+    }
+    int count(const char *card) { return child<SummaryCard>(card)->count(); }
+    QString caption(const char *card) { return child<SummaryCard>(card)->caption(); }
+    void pickWindow(Window window)
+    {
+        child<SegmentedControl>("windowPicker")->segment(int(window))->click();
+    }
+    void pickFilter(HistoryView::Filter filter)
+    {
+        auto *combo = child<QComboBox>("filterPicker");
+        combo->setCurrentIndex(int(filter));
+        Q_EMIT combo->activated(int(filter));
+    }
+    QList<Kind> listed()
+    {
+        QList<Kind> kinds;
+        const QAbstractItemModel *model = static_cast<HistoryView *>(view)->listView()->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            kinds << Kind(model->index(row, 0).data(HistoryListModel::KindRole).toInt());
+        return kinds;
+    }
+    QByteArray exportTo(const QString &name)
+    {
+        const QString path = w->dir.filePath(name);
+        whenFileDialogOpens([path](QFileDialog *dialog) { typePathAndAccept(dialog, path); });
+        child<QPushButton>("exportButton")->click();
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+private Q_SLOTS:
+    void initTestCase() { useFixedEnvironment(); }
+    void init()
+    {
+        w = std::make_unique<TabWorld>();
+        login = std::make_unique<LaunchAtLogin>(w->log);
+    }
+    void cleanup()
+    {
+        w.reset();
+        login.reset();
+    }
+
+    // General.
+
+    void stepperClampsAndTypingDoesNot()
+    {
+        w->settings.setCheckIntervalMinutes(1);
+        view = general();
+        for (auto [direction, expected] : {std::pair{-1, 0.5}, {-1, 0.5}, {+1, 1.5}}) {
+            step(direction);
+            QCOMPARE(w->settings.checkIntervalMinutes(), expected);
+        }
+        w->settings.setCheckIntervalMinutes(720);
+        step(+1);
+        QCOMPARE(w->settings.checkIntervalMinutes(), 720.0);
+
+        retype("intervalField", QStringLiteral("1000"));
+        QTest::keyClick(child<QLineEdit>("intervalField"), Qt::Key_Return);
+        QCOMPARE(AppSettings().checkIntervalMinutes(), 1000.0);
+    }
+
+    void spinnerFollowsAnyRunningCheck()
+    {
+        w->server->running = false;
+        w->server->hold = true;
+        view = general();
+        QVERIFY(!child("checkSpinner")->isVisible());
+        w->watchdog->checkNow(QStringLiteral("timer")); // not started by this tab
+        QVERIFY(child("checkSpinner")->isVisible());
+        child<QPushButton>("checkNowButton")->click();
+        QTRY_VERIFY(w->server->pending());
+        QCOMPARE(w->server->calls, 1);
+        w->server->release();
+        QTRY_VERIFY(!child("checkSpinner")->isVisible());
+    }
+
+    void loginStatusCaptions()
+    {
+        auto *tab = general();
+        view = tab;
+        int status = 0;
+        tab->setStatusSourceForTesting([&] { return status; });
+        const QStringList captions = {
+            QStringLiteral("Off"), QStringLiteral("Enabled"),
+            QStringLiteral("Needs approval in System Settings › General › Login Items"),
+            QStringLiteral("Not registered")};
+        for (status = 0; status < captions.size(); ++status) {
+            w->settings.setCheckOnWake(status % 2); // any change redraws
+            QCOMPARE(text("loginStatus"), captions[status]);
+        }
+    }
+
+    void loginFailureShowsInRed()
+    {
+        view = general();
+        // A file where the autostart folder belongs makes registering fail.
+        const QString folder =
+            QDir(qEnvironmentVariable("XDG_CONFIG_HOME")).filePath(QStringLiteral("autostart"));
+        QDir(folder).removeRecursively();
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        auto *error = child<QLabel>("loginError");
+        QVERIFY(!error->isVisible());
+        child<QCheckBox>("loginToggle")->click();
+        QVERIFY(error->isVisible());
+        QCOMPARE(error->text(), login->lastError().value_or(QStringLiteral("<none>")));
+        const QColor shown = error->palette().color(QPalette::WindowText);
+        QVERIFY(shown.red() > 150 && shown.green() < 100 && shown.blue() < 100);
+        blocker.remove();
+    }
+
+    // Plex.
+
+    void plexPathIsTestedAsStored_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("application") << "app" << true;
+        QTest::newRow("trailing blank") << "app " << false;
+        QTest::newRow("folder") << "" << true;
+        QTest::newRow("missing") << "missing" << false;
+    }
+    void plexPathIsTestedAsStored()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, found);
+        QFile app(w->dir.filePath(QStringLiteral("app")));
+        QVERIFY(app.open(QIODevice::WriteOnly));
+        w->settings.setPlexAppPath(QString());
+        view = plex();
+        w->settings.setPlexAppPath(w->dir.filePath(path));
+        QCOMPARE(text("foundText"),
+                 found ? QStringLiteral("Found")
+                       : QStringLiteral("Not found at this path — Vigilmount will fall back to "
+                                        "asking the system where Plex is installed."));
+    }
+
+    void plexResetWritesEvenWhenUnchanged()
+    {
+        w->settings.setPlexAppPath(AppSettings::defaultPlexAppPath);
+        view = plex();
+        QSignalSpy stored(&w->settings, &AppSettings::plexAppPathChanged);
+        child<QPushButton>("resetButton")->click();
+        QCOMPARE(stored.count(), 1);
+    }
+
+    void plexStatusTexts()
+    {
+        view = plex();
+        QCOMPARE(text("plexStatus"), QStringLiteral("Unknown"));
+        w->watchdog->checkNow(QStringLiteral("timer"));
+        QTRY_COMPARE(text("plexStatus"), QStringLiteral("Running"));
+        QTRY_VERIFY(!w->watchdog->isChecking());
+        w->server->running = false;
+        w->server->outcome = {false, {}, QStringLiteral("The application could not be found.")};
+        w->watchdog->checkNow(QStringLiteral("timer"));
+        QTRY_VERIFY(!w->watchdog->isChecking());
+        QCOMPARE(text("plexStatus"), QStringLiteral("Not running"));
+        w->settings.setWatchPlex(false);
+        w->watchdog->checkNow(QStringLiteral("timer"));
+        QTRY_COMPARE(text("plexStatus"), QStringLiteral("Unknown"));
+    }
+
+    // Volume.
+
+    void mountNowNeedsServerAndShare_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("share");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("both set") << "nas.local"
+                                  << "media" << true;
+        QTest::newRow("blank server") << "   "
+                                      << "media" << false;
+        QTest::newRow("blank share") << "nas.local"
+                                     << " " << false;
+    }
+    void mountNowNeedsServerAndShare()
+    {
+        QFETCH(QString, host);
+        QFETCH(QString, share);
+        view = volume();
+        retype("hostField", host);
+        retype("shareField", share);
+        QTEST(child<QPushButton>("mountNowButton")->isEnabled(), "enabled");
+    }
+
+    void mountNowShowsTheCycleSummary()
+    {
+        w->share->hold = true;
+        auto *tab = volume();
+        view = tab;
+        auto *button = child<QPushButton>("mountNowButton");
+        // Pressed while a cycle runs: that cycle's summary at once, no second mount.
+        w->watchdog->checkNow(QStringLiteral("timer"));
+        QTRY_VERIFY(w->share->pending());
+        button->click();
+        QCOMPARE(text("mountResult"), QStringLiteral("Not checked yet"));
+        w->share->release();
+        QTRY_VERIFY(!w->watchdog->isChecking());
+        QCOMPARE(w->share->calls, 1);
+
+        button->click();
+        QVERIFY(!button->isEnabled());
+        QTRY_VERIFY(w->share->pending());
+        w->share->release();
+        QTRY_VERIFY(!tab->isMounting());
+        QVERIFY(button->isEnabled());
+        QCOMPARE(text("mountResult"), QStringLiteral("Plex running · Volume remounted"));
+    }
+
+    void keyringFollowsTheTypedUserName()
+    {
+        view = volume();
+        QTest::keyClicks(child<QLineEdit>("passwordField"), QStringLiteral("pw-1"));
+        QTest::keyClicks(child<QLineEdit>("userField"), QStringLiteral("bob"));
+        for (const QString user : {"", "b", "bo", "bob"})
+            QCOMPARE(Keychain::password(user + QStringLiteral("@nas.local/media")),
+                     QStringLiteral("pw-1"));
+
+        retype("passwordField", QString());
+        QCOMPARE(Keychain::password(QStringLiteral("bob@nas.local/media")), std::nullopt);
+    }
+
+    // History.
+
+    void historyWithNoRecords()
+    {
+        view = history();
+        for (const char *card : {"crashesCard", "dropsCard", "fixesCard"})
+            QCOMPARE(count(card), 0);
+        QCOMPARE(caption("crashesCard"), QStringLiteral("None recorded"));
+        QCOMPARE(caption("dropsCard"), QStringLiteral("None recorded"));
+        QCOMPARE(caption("fixesCard"), QStringLiteral("No failed repairs"));
+        QCOMPARE(view->findChild<QStackedWidget *>()->currentWidget()->objectName(),
+                 QStringLiteral("emptyState"));
+        QCOMPARE(exportTo(QStringLiteral("empty.tsv")), QByteArray("timestamp\tevent\tdetail"));
+    }
+
+    void historyCards()
+    {
+        recordAt(w->log, Kind::plexDown, hoursAgo(40 * 24));
+        recordAt(w->log, Kind::plexLaunched, hoursAgo(5));
+        recordAt(w->log, Kind::plexLaunchFailed, hoursAgo(4));
+        recordAt(w->log, Kind::error, hoursAgo(2), QStringLiteral("Launch at login: denied"));
+        view = history();
+        pickWindow(Window::month);
+        QCOMPARE(count("crashesCard"), 0);
+        QCOMPARE(caption("crashesCard"), QStringLiteral("Last 1 mo. ago"));
+        QCOMPARE(caption("fixesCard"), QStringLiteral("2 repairs failed"));
+        pickWindow(Window::all);
+        QCOMPARE(count("crashesCard"), 1);
+    }
+
+    void historyFilterAndWindowAreIndependent()
+    {
+        recordAt(w->log, Kind::plexDown, hoursAgo(72));
+        recordAt(w->log, Kind::wake, hoursAgo(3));
+        recordAt(w->log, Kind::plexDown, hoursAgo(2), QStringLiteral("gone"));
+        recordAt(w->log, Kind::plexOK, hoursAgo(1));
+        auto *tab = history();
+        view = tab;
+        QCOMPARE(listed(), (QList<Kind>{Kind::plexDown, Kind::plexDown}));
+        pickFilter(HistoryView::Filter::all);
+        QCOMPARE(count("crashesCard"), 2);
+        QCOMPARE(listed(), (QList<Kind>{Kind::plexOK, Kind::plexDown, Kind::wake, Kind::plexDown}));
+        pickWindow(Window::day);
+        QCOMPARE(tab->filter(), HistoryView::Filter::all);
+        QCOMPARE(count("crashesCard"), 1);
+        pickFilter(HistoryView::Filter::incidents);
+        QCOMPARE(tab->timeWindow(), Window::day);
+        QCOMPARE(listed(), (QList<Kind>{Kind::plexDown}));
+
+        // The export lists the whole window, oldest first, whatever the filter.
+        QCOMPARE(exportTo(QStringLiteral("day.tsv")),
+                 QByteArray("timestamp\tevent\tdetail\n"
+                            "2026-03-01T09:00:00Z\twake\t\n"
+                            "2026-03-01T10:00:00Z\tplexDown\tgone\n"
+                            "2026-03-01T11:00:00Z\tplexOK\t"));
+    }
+
+    void historyDeletesWithoutAsking()
+    {
+        recordAt(w->log, Kind::plexDown, hoursAgo(40 * 24));
+        recordAt(w->log, Kind::volumeDown, hoursAgo(31 * 24));
+        recordAt(w->log, Kind::plexDown, hoursAgo(48));
+        view = history();
+        pickWindow(Window::all);
+        QMenu *menu = child<QPushButton>("clearButton")->menu();
+        menu->findChild<QAction *>("deleteOlderAction")->trigger();
+        QCOMPARE(listed(), QList<Kind>{Kind::plexDown});
+        QCOMPARE(count("dropsCard"), 0);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        menu->findChild<QAction *>("deleteAllAction")->trigger();
+        QCOMPARE(w->log.events().size(), 0);
+        QCOMPARE(count("crashesCard"), 0);
+    }
+
+    // Pictures of each tab; at 1.25× font size everything must still fit.
+
+    void layout_data()
+    {
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<qreal>("scale");
+        const char *names[] = {"general", "plex", "volume", "history"};
+        for (int tab = 0; tab < 4; ++tab) {
+            QTest::newRow(names[tab]) << tab << 1.0;
+            QTest::addRow("%s-font125", names[tab]) << tab << 1.25;
+        }
+    }
+    void layout()
+    {
+        QFETCH(int, tab);
+        QFETCH(qreal, scale);
+        const QFont original = QApplication::font();
+        QFont scaled = original;
+        scaled.setPointSizeF(original.pointSizeF() * scale);
+        QApplication::setFont(scaled);
+        recordAt(w->log, Kind::plexDown, hoursAgo(26), QStringLiteral("Plex stopped running"));
+        recordAt(w->log, Kind::volumeMountFailed, hoursAgo(3),
+                 QStringLiteral("The server refused the user name or password (error 13). "
+                                "Check the credentials in Settings and try again later."));
+        view = tab == 0   ? static_cast<QWidget *>(general())
+               : tab == 1 ? static_cast<QWidget *>(plex())
+               : tab == 2 ? static_cast<QWidget *>(volume())
+                          : static_cast<QWidget *>(history());
+        const QStringList problems =
+            layoutProblems(view, w->window.get(), QString::fromLatin1(QTest::currentDataTag()));
+        QApplication::setFont(original);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+    }
+};
+
+QTEST_MAIN(SettingsTabsTest)
+#include "SettingsTabsTest.moc"
