@@ -1,41 +1,24 @@
 #include "platform/PlexController.h"
+#include "PlatformTestSupport.h"
 #include "platform/PlexMediaServer.h"
-#include "settings/HorizontalBlanks.h"
 
-#include <QDir>
-#include <QFile>
-#include <QMutex>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <csignal>
-#include <memory>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace PlexController;
-
-Q_DECLARE_METATYPE(PlexController::ProcessInfo)
+using namespace Qt::StringLiterals;
+using PlatformTestSupport::writeFile;
 
 namespace {
 
 const QString standIn = QStringLiteral(STANDIN_PATH);
 const QString otherStandIn = QStringLiteral(OTHER_STANDIN_PATH);
-
-ProcessInfo process(qint64 pid, const QString &name, const QString &cgroup = {},
-                    bool zombie = false)
-{
-    return ProcessInfo{pid, name, cgroup, zombie};
-}
-
-const QString serviceCgroup = QStringLiteral("0::/system.slice/plexmediaserver.service\n");
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
+const QString serviceCgroup = u"0::/system.slice/plexmediaserver.service\n"_s;
+const QByteArray entryText = "[Desktop Entry]\nType=Application\nName=Plex Media Server\nExec=\"" +
+                             QFile::encodeName(standIn) + "\"\n";
 
 // Live processes named like the server (the test runs in its own PID namespace).
 QList<qint64> liveServers()
@@ -48,89 +31,16 @@ QList<qint64> liveServers()
     return pids;
 }
 
-struct Completions
+// Every outcome until one arrived and a while longer (a second one would show up then).
+QList<LaunchOutcome> launchAndCollect(const QString &path)
 {
-    QMutex mutex;
-    QList<LaunchResult> results;
-};
-
-// Launches and collects every completion until one arrived and a while longer (a second call
-// would show up then).
-QList<LaunchResult> launchAndCollect(const QString &path)
-{
-    auto completions = std::make_shared<Completions>();
-    launch(path, [completions](LaunchResult result) {
-        QMutexLocker lock(&completions->mutex);
-        completions->results.append(result);
+    auto outcomes = std::make_shared<QList<LaunchOutcome>>();
+    PlexMediaServer().launch(path, [outcomes](LaunchOutcome outcome) {
+        QMetaObject::invokeMethod(qApp, [outcomes, outcome] { outcomes->append(outcome); });
     });
-    const auto count = [&] {
-        QMutexLocker lock(&completions->mutex);
-        return completions->results.size();
-    };
-    QElapsedTimer timer;
-    timer.start();
-    while (count() == 0 && timer.elapsed() < 15000)
-        QTest::qWait(20);
+    (void)QTest::qWaitFor([&] { return !outcomes->isEmpty(); }, 15000);
     QTest::qWait(300);
-    QMutexLocker lock(&completions->mutex);
-    return completions->results;
-}
-
-// The stand-in's report: "key=value" lines, environment entries as "env:NAME=value".
-QMap<QString, QString> readReport(const QString &path)
-{
-    QMap<QString, QString> report;
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
-        for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')))
-            report.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1));
-    }
-    return report;
-}
-
-// Lays out a process list as the cheap scan reads it: <dir>/proc/PID/{stat,cgroup,exe} (exe
-// links to /usr/bin/<name>; none for a nameless process) and <dir>/cgroup, a hierarchy whose
-// cgroup.procs files hold each process at the paths its cgroup text names.
-bool layOut(const QString &dir, const QList<ProcessInfo> &list)
-{
-    for (const ProcessInfo &info : list) {
-        const QString pidDir = dir + QStringLiteral("/proc/") + QString::number(info.pid);
-        if (!QDir().mkpath(pidDir) ||
-            !writeFile(pidDir + QStringLiteral("/stat"),
-                       QByteArray::number(info.pid) + (info.zombie ? " (x) Z 1" : " (x) S 1")) ||
-            !writeFile(pidDir + QStringLiteral("/cgroup"), info.cgroup.toUtf8()))
-            return false;
-        if (!info.name.isEmpty() &&
-            !QFile::link(QStringLiteral("/usr/bin/") + info.name, pidDir + QStringLiteral("/exe")))
-            return false;
-        QStringList paths;
-        for (const QString &line : info.cgroup.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            const QString path = line.section(QLatin1Char(':'), 2);
-            if (!paths.contains(path))
-                paths.append(path);
-        }
-        for (const QString &path : std::as_const(paths)) {
-            const QString cgroup = dir + QStringLiteral("/cgroup") + path;
-            QFile procs(cgroup + QStringLiteral("/cgroup.procs"));
-            if (!QDir().mkpath(cgroup) || !procs.open(QIODevice::Append) ||
-                procs.write(QByteArray::number(info.pid) + '\n') <= 0)
-                return false;
-        }
-    }
-    return QDir().mkpath(dir + QStringLiteral("/proc")) &&
-           QDir().mkpath(dir + QStringLiteral("/cgroup"));
-}
-
-// The pid the cheap scan finds below a laid-out dir, 0 for none: from the cgroup hierarchy, and
-// from each process's cgroup file. -1 when the two disagree.
-qint64 scanFinds(const QString &dir)
-{
-    const QString proc = dir + QStringLiteral("/proc");
-    const std::optional<RunningInstance> fromTree =
-        runningInstance(proc, dir + QStringLiteral("/cgroup"));
-    const std::optional<RunningInstance> fromFiles = runningInstance(proc, std::nullopt);
-    const qint64 found = fromTree ? fromTree->pid : 0;
-    return found == (fromFiles ? fromFiles->pid : 0) ? found : -1;
+    return *outcomes;
 }
 
 } // namespace
@@ -139,395 +49,226 @@ class PlexControllerTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase();
-    void init();
-    void cleanup();
-
-    // The two passes over a process list.
-    void passes_data();
-    void passes();
-    void serverUnits_data();
-    void serverUnits();
-
-    // Reading /proc.
-    void procScanReadsNameStateAndUnit();
-    void liveProcessesByExecutableName();
-
-    // Where the server is.
-    void pathIsTrimmedOfBlanksButNotLineBreaks();
-    void registryFallbackThroughDesktopEntry();
-    void blankPathWithoutRegistryIsNotFound();
-
-    // Starting it.
-    void launchStartsDetachedServer();
-    void launchWhileServerRunsStartsNone();
-    void failuresCarryTheSystemsMessage_data();
-    void failuresCarryTheSystemsMessage();
-
-private:
     QTemporaryDir m_dir;
-    QString m_dataHome;
     QList<QProcess *> m_children;
-};
 
-void PlexControllerTest::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    QVERIFY2(QFileInfo(standIn).isExecutable(), qPrintable(standIn));
-    QVERIFY2(!QFileInfo::exists(packagedBinaryPath),
-             "a media server is installed on this machine; the registry tests need it absent");
-    QVERIFY2(liveServers().isEmpty(), "a media server is already running");
-}
-
-void PlexControllerTest::init()
-{
-    // An application registry of our own: empty unless a test writes an entry.
-    m_dataHome = m_dir.filePath(QStringLiteral("data-%1").arg(QTest::currentTestFunction()));
-    QVERIFY(QDir().mkpath(m_dataHome + QStringLiteral("/applications")));
-    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("system-data/applications"))));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dataHome));
-    qputenv("XDG_DATA_DIRS", QFile::encodeName(m_dir.filePath(QStringLiteral("system-data"))));
-}
-
-void PlexControllerTest::cleanup()
-{
-    for (QProcess *child : std::as_const(m_children)) {
-        child->kill();
-        child->waitForFinished();
-        delete child;
+    QString entry(const QString &dataDir) const
+    {
+        return m_dir.filePath(dataDir + u"/applications/com.plexapp.plexmediaserver.desktop"_s);
     }
-    m_children.clear();
-    for (qint64 pid : liveServers())
-        ::kill(pid_t(pid), SIGKILL);
-    QTRY_VERIFY(liveServers().isEmpty());
-    QDir(m_dir.filePath(QStringLiteral("system-data/applications"))).removeRecursively();
-    qunsetenv("VIGILMOUNT_STANDIN_EXIT");
-    qunsetenv("VIGILMOUNT_STANDIN_REPORT");
-}
-
-void PlexControllerTest::passes_data()
-{
-    QTest::addColumn<QList<ProcessInfo>>("list");
-    QTest::addColumn<qint64>("found"); // 0: none
-    const QString tuner = QStringLiteral("Plex Tuner Service");
-    QTest::newRow("empty") << QList<ProcessInfo>{} << qint64(0);
-    QTest::newRow("unit beats earlier name")
-        << QList<ProcessInfo>{process(10, displayName), process(20, tuner, serviceCgroup),
-                              process(30, tuner, serviceCgroup)}
-        << qint64(20);
-    QTest::newRow("first name match")
-        << QList<ProcessInfo>{process(1, QStringLiteral("plex media server")),
-                              process(7, displayName), process(9, displayName)}
-        << qint64(7);
-    QTest::newRow("near names")
-        << QList<ProcessInfo>{process(1, QStringLiteral("plex media server")),
-                              process(2, QStringLiteral("Plex Media Serv")),
-                              process(3, QStringLiteral("Plex Media Server "))}
-        << qint64(0);
-    QTest::newRow("zombies") << QList<ProcessInfo>{process(4, displayName, serviceCgroup, true),
-                                                   process(5, displayName, {}, true)}
-                             << qint64(0);
-    QTest::newRow("zombie in unit, live by name")
-        << QList<ProcessInfo>{process(4, tuner, serviceCgroup, true), process(8, displayName)}
-        << qint64(8);
-}
-
-void PlexControllerTest::passes()
-{
-    QFETCH(QList<ProcessInfo>, list);
-    QFETCH(qint64, found);
-    const std::optional<RunningInstance> instance = runningInstance(list);
-    QCOMPARE(instance ? instance->pid : 0, found);
-
-    // The cheap scan of the same processes answers the same.
-    const QString dir = m_dir.filePath(QStringLiteral("passes-%1").arg(QTest::currentDataTag()));
-    QVERIFY(layOut(dir, list));
-    QCOMPARE(scanFinds(dir), found);
-}
-
-void PlexControllerTest::serverUnits_data()
-{
-    QTest::addColumn<QString>("cgroup");
-    QTest::addColumn<bool>("inUnit");
-    QTest::newRow("system service") << serviceCgroup << true;
-    QTest::newRow("cgroup v1 lines")
-        << QStringLiteral("12:pids:/system.slice/plexmediaserver.service\n"
-                          "1:name=systemd:/system.slice/plexmediaserver.service\n")
-        << true;
-    QTest::newRow("cgroup nested in the service")
-        << QStringLiteral("0::/system.slice/plexmediaserver.service/transcoder\n") << true;
-    QTest::newRow("gnome app scope")
-        << QStringLiteral("0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
-                          "app-gnome-com.plexapp.plexmediaserver-4242.scope\n")
-        << true;
-    QTest::newRow("app scope without launcher")
-        << QStringLiteral("0::/user.slice/app-com.plexapp.plexmediaserver-17.scope\n") << true;
-    QTest::newRow("app service with instance")
-        << QStringLiteral("0::/user.slice/app-com.plexapp.plexmediaserver@3f2a.service\n") << true;
-    QTest::newRow("identifier prefix only")
-        << QStringLiteral("0::/user.slice/app-com.plexapp.plexmediaserverx-1.scope\n") << false;
-    QTest::newRow("not an app unit")
-        << QStringLiteral("0::/user.slice/com.plexapp.plexmediaserver.scope\n") << false;
-    QTest::newRow("similar service")
-        << QStringLiteral("0::/system.slice/plexmediaserver2.service\n") << false;
-    QTest::newRow("plain session")
-        << QStringLiteral("0::/user.slice/user-1000.slice/session-2.scope\n") << false;
-    QTest::newRow("unreadable") << QString() << false;
-}
-
-void PlexControllerTest::serverUnits()
-{
-    QFETCH(QString, cgroup);
-    QFETCH(bool, inUnit);
-    QCOMPARE(inServerUnit(cgroup), inUnit);
-
-    // The cheap scan finds a process in the unit by the hierarchy's folder names.
-    const QString dir = m_dir.filePath(QStringLiteral("units-%1").arg(QTest::currentDataTag()));
-    QVERIFY(layOut(dir, {process(42, QStringLiteral("worker"), cgroup)}));
-    QCOMPARE(scanFinds(dir), inUnit ? qint64(42) : qint64(0));
-}
-
-void PlexControllerTest::procScanReadsNameStateAndUnit()
-{
-    const QString root = m_dir.filePath(QStringLiteral("proc"));
-    const auto add = [&](int pid, const QByteArray &stat, const QByteArray &cmdline,
-                         const QString &exe, const QByteArray &cgroup) {
-        const QString dir = root + QLatin1Char('/') + QString::number(pid);
-        QVERIFY(QDir().mkpath(dir));
-        QVERIFY(writeFile(dir + QStringLiteral("/stat"), stat));
-        QVERIFY(writeFile(dir + QStringLiteral("/cmdline"), cmdline));
-        QVERIFY(writeFile(dir + QStringLiteral("/cgroup"), cgroup));
-        if (!exe.isEmpty())
-            QVERIFY(QFile::link(exe, dir + QStringLiteral("/exe")));
-    };
-    // exe readable (a binary replaced by an update shows " (deleted)"); comm is cut short.
-    add(10, "10 (Plex Media Serv) S 1 10 10 0", QByteArray("/opt/x/renamed\0", 15),
-        QStringLiteral("/usr/lib/plexmediaserver/Plex Media Server (deleted)"), "0::/\n");
-    // exe unreadable: argv[0] decides.
-    add(5, "5 (Plex Media Serv) S 1 5 5 0",
-        QByteArray("/usr/lib/plexmediaserver/Plex Media Server\0--flag\0", 50), {}, "0::/\n");
-    // A zombie, and a command name holding ") Z (" that must not be read as its state.
-    add(7, "7 (Plex Media Serv) Z 1 7 7 0", QByteArray(), {}, "0::/\n");
-    add(12, "12 (a) Z (b) R 1 12 12 0", QByteArray("worker\0", 7), {}, serviceCgroup.toUtf8());
-    QVERIFY(QDir().mkpath(root + QStringLiteral("/self")));
-    QVERIFY(QDir().mkpath(root + QStringLiteral("/sys")));
-    QVERIFY(QDir().mkpath(root + QStringLiteral("/99"))); // vanished: no stat
-
-    const QList<ProcessInfo> list = processes(root);
-    QStringList seen;
-    for (const ProcessInfo &info : list)
-        seen.append(QStringLiteral("%1 %2%3%4")
-                        .arg(info.pid)
-                        .arg(info.name, info.zombie ? QStringLiteral(" zombie") : QString(),
-                             inServerUnit(info.cgroup) ? QStringLiteral(" unit") : QString()));
-    QCOMPARE(seen, (QStringList{QStringLiteral("5 Plex Media Server"), QStringLiteral("7  zombie"),
-                                QStringLiteral("10 Plex Media Server"),
-                                QStringLiteral("12 worker unit")}));
-    // The unit match (pid 12) beats the earlier name matches.
-    QCOMPARE(runningInstance(list)->pid, qint64(12));
-
-    // The cheap scan: the unit's member from the hierarchy; without a unit, the first name
-    // match, which has no readable exe and is named by argv[0].
-    const QString unit =
-        m_dir.filePath(QStringLiteral("cgroup/system.slice/plexmediaserver.service"));
-    QVERIFY(QDir().mkpath(unit));
-    QVERIFY(writeFile(unit + QStringLiteral("/cgroup.procs"), "12\n"));
-    const std::optional<RunningInstance> inUnit =
-        runningInstance(root, m_dir.filePath(QStringLiteral("cgroup")));
-    QVERIFY(inUnit);
-    QCOMPARE(inUnit->pid, qint64(12));
-    QCOMPARE(inUnit->name, QStringLiteral("worker"));
-    QCOMPARE(runningInstance(root, std::nullopt)->pid, qint64(12));
-    QVERIFY(writeFile(unit + QStringLiteral("/cgroup.procs"), ""));
-    const std::optional<RunningInstance> byName =
-        runningInstance(root, m_dir.filePath(QStringLiteral("cgroup")));
-    QVERIFY(byName);
-    QCOMPARE(byName->pid, qint64(5));
-    QCOMPARE(byName->name, displayName);
-}
-
-void PlexControllerTest::liveProcessesByExecutableName()
-{
-    const auto start = [this](const QString &program) {
+    qint64 start(const QString &program)
+    {
         auto *child = new QProcess;
         m_children.append(child);
         child->start(program, {});
         return child->waitForStarted() ? child->processId() : qint64(-1);
-    };
-    QVERIFY(start(otherStandIn) > 0);
-
-    // A server that has exited but was not reaped yet.
-    const QByteArray path = QFile::encodeName(standIn);
-    char exitAtOnce[] = "VIGILMOUNT_STANDIN_EXIT=1";
-    char *environment[] = {exitAtOnce, nullptr};
-    const pid_t zombie = ::fork();
-    QVERIFY(zombie >= 0);
-    if (zombie == 0) {
-        ::execle(path.constData(), path.constData(), static_cast<char *>(nullptr), environment);
-        ::_exit(127);
     }
-    const auto isZombie = [zombie] {
-        const QList<ProcessInfo> list = processes();
-        return std::any_of(list.cbegin(), list.cend(),
-                           [&](const ProcessInfo &p) { return p.pid == zombie && p.zombie; });
-    };
-    QTRY_VERIFY(isZombie());
-    QVERIFY(!runningInstance());
-    ::waitpid(zombie, nullptr, 0);
 
-    // The real name is longer than the 15 characters /proc/PID/comm keeps.
-    const qint64 server = start(standIn);
-    const std::optional<RunningInstance> found = runningInstance();
-    QVERIFY(found);
-    QCOMPARE(found->pid, server);
-    QCOMPARE(found->name, displayName);
-}
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY2(QFileInfo(standIn).isExecutable(), qPrintable(standIn));
+        QVERIFY2(!QFileInfo::exists(packagedBinaryPath),
+                 "a media server is installed here; the registry tests need it absent");
+        QVERIFY2(liveServers().isEmpty(), "a media server is already running");
+        // An application registry of our own: empty unless a test writes an entry.
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(u"home-data"_s)));
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(m_dir.filePath(u"system-data"_s)));
+    }
 
-void PlexControllerTest::pathIsTrimmedOfBlanksButNotLineBreaks()
-{
-    QCOMPARE(trimmedHorizontalBlanks(QStringLiteral(" \t\u00a0\u2003a b\t \u3000")),
-             QStringLiteral("a b"));
-    QCOMPARE(trimmedHorizontalBlanks(QStringLiteral("\na\n")), QStringLiteral("\na\n"));
-
-    QCOMPARE(appURL(QStringLiteral("  \t") + standIn + QStringLiteral(" \t ")).value_or(QString()),
-             standIn);
-    QCOMPARE(appURL(standIn).value_or(QString()), standIn);
-    // The line break stays, nothing exists there, and the registry is empty.
-    QVERIFY(!appURL(standIn + QStringLiteral("\n")));
-    QVERIFY(!appURL(QString()));
-}
-
-void PlexControllerTest::registryFallbackThroughDesktopEntry()
-{
-    const QByteArray entry = "[Desktop Entry]\nType=Application\nName=Plex Media Server\nExec=\"" +
-                             QFile::encodeName(standIn) + "\"\n";
-    const QString systemEntry = m_dir.filePath(
-        QStringLiteral("system-data/applications/com.plexapp.plexmediaserver.desktop"));
-    QVERIFY(writeFile(systemEntry, entry));
-    QCOMPARE(appURL(QStringLiteral("/nowhere/Plex Media Server")).value_or(QString()), systemEntry);
-    QCOMPARE(appURL(QStringLiteral(" ")).value_or(QString()), systemEntry);
-
-    // The user's own entry comes first.
-    const QString userEntry =
-        m_dataHome + QStringLiteral("/applications/com.plexapp.plexmediaserver.desktop");
-    QVERIFY(writeFile(userEntry, entry));
-    QCOMPARE(appURL(QString()).value_or(QString()), userEntry);
-    // An existing configured path still beats the registry.
-    QCOMPARE(appURL(otherStandIn).value_or(QString()), otherStandIn);
-}
-
-void PlexControllerTest::blankPathWithoutRegistryIsNotFound()
-{
-    const QList<LaunchResult> results = launchAndCollect(QStringLiteral(" \t "));
-    QCOMPARE(results.size(), 1);
-    QVERIFY(!results.first().succeeded());
-    QCOMPARE(results.first().error,
-             QStringLiteral("Plex Media Server wasn't found at \" \t \" and isn't registered "
-                            "with the system. Set the correct path in Settings."));
-    QVERIFY(liveServers().isEmpty());
-}
-
-void PlexControllerTest::launchStartsDetachedServer()
-{
-    // Through an executable (the configured path, blanks trimmed) and through a desktop entry
-    // (the registry, for a path that does not exist).
-    const QString entry =
-        m_dataHome + QStringLiteral("/applications/com.plexapp.plexmediaserver.desktop");
-    QVERIFY(writeFile(entry, "[Desktop Entry]\nType=Application\nName=Plex Media Server\nExec=\"" +
-                                 QFile::encodeName(standIn) + "\"\n"));
-    for (const auto &[configured, started] : {std::pair(QStringLiteral(" ") + standIn, standIn),
-                                              std::pair(QStringLiteral("/not/installed"), entry)}) {
-        const QString report = m_dir.filePath(QStringLiteral("report-%1").arg(started.size()));
-        qputenv("VIGILMOUNT_STANDIN_REPORT", QFile::encodeName(report));
-        qputenv("SHARE_PASSWORD", "hunter2");
-        const QList<LaunchResult> results = launchAndCollect(configured);
-        qunsetenv("SHARE_PASSWORD");
-        QCOMPARE(results.size(), 1);
-        QVERIFY2(results.first().succeeded(), qPrintable(results.first().error));
-        QCOMPARE(*results.first().appPath, started);
-        QCOMPARE(liveServers().size(), 1);
-
-        QTRY_VERIFY(QFile::exists(report));
-        const QMap<QString, QString> seen = readReport(report);
-        QCOMPARE(seen.value(QStringLiteral("session-leader")), QStringLiteral("1"));
-        QVERIFY(seen.value(QStringLiteral("parent")) != QString::number(::getpid()));
-        QCOMPARE(seen.value(QStringLiteral("cwd")), QDir::homePath());
-        for (const char *fd : {"fd0", "fd1", "fd2"})
-            QCOMPARE(seen.value(QLatin1String(fd)), QStringLiteral("/dev/null"));
-        QVERIFY(seen.contains(QStringLiteral("env:HOME")));
-        QVERIFY(!seen.contains(QStringLiteral("env:SHARE_PASSWORD")));
+    void cleanup()
+    {
+        for (QProcess *child : std::as_const(m_children))
+            child->kill(), child->waitForFinished(), delete child;
+        m_children.clear();
         for (qint64 pid : liveServers())
             ::kill(pid_t(pid), SIGKILL);
         QTRY_VERIFY(liveServers().isEmpty());
+        QFile::remove(entry(u"home-data"_s));
+        QFile::remove(entry(u"system-data"_s));
+        qunsetenv("VIGILMOUNT_STANDIN_EXIT");
     }
-}
 
-void PlexControllerTest::launchWhileServerRunsStartsNone()
-{
-    auto *server = new QProcess;
-    m_children.append(server);
-    server->start(standIn, {});
-    QVERIFY(server->waitForStarted());
-
-    // Another existing path resolves, but nothing is started (asked as the watchdog asks).
-    PlexMediaServer port;
-    QVERIFY(port.isRunning());
-    QList<LaunchOutcome> outcomes;
-    port.launch(otherStandIn, [&](LaunchOutcome outcome) {
-        QMetaObject::invokeMethod(this, [&, outcome] { outcomes.append(outcome); });
-    });
-    QTRY_COMPARE(outcomes.size(), 1);
-    QVERIFY(outcomes.first().ok);
-    QCOMPARE(outcomes.first().appPath, otherStandIn);
-    QCOMPARE(liveServers(), QList<qint64>{server->processId()});
-    for (const ProcessInfo &info : processes())
-        QVERIFY(info.name != QStringLiteral("Other Media Server"));
-}
-
-void PlexControllerTest::failuresCarryTheSystemsMessage_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("executable");
-    QTest::addColumn<QString>("error");
-    QTest::newRow("no execute permission")
-        << QByteArray("#!/bin/sh\nsleep 100\n") << false << QStringLiteral("Permission denied");
-    QTest::newRow("not a program")
-        << QByteArray(64, '\x01') << true << QStringLiteral("Exec format error");
-    QTest::newRow("desktop entry without program")
-        << QByteArray("[Desktop Entry]\nType=Application\nName=P\nExec=/nowhere/plex\n") << false
-        << QStringLiteral("No such file or directory");
-    // The stand-in is told to exit at once: started without error, but not running.
-    QTest::newRow("dies at once") << QByteArray() << true
-                                  << QStringLiteral("The system reported no error but didn't "
-                                                    "return a running Plex process.");
-}
-
-void PlexControllerTest::failuresCarryTheSystemsMessage()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(bool, executable);
-    QFETCH(QString, error);
-    QString path = standIn;
-    if (content.startsWith("[Desktop Entry]")) {
-        path = m_dir.filePath(QStringLiteral("plex.desktop"));
-    } else if (!content.isEmpty()) {
-        path = m_dir.filePath(QStringLiteral("Plex Media Server"));
+    // The unit pass comes first, then the first exact name; zombies never count.
+    void passes_data()
+    {
+        QTest::addColumn<QList<ProcessInfo>>("list");
+        QTest::addColumn<qint64>("found"); // 0: none
+        const auto named = [](qint64 pid, const QString &name, bool zombie = false) {
+            return ProcessInfo{pid, name, {}, zombie};
+        };
+        const auto inUnit = [](qint64 pid, const QString &cgroup, bool zombie = false) {
+            return ProcessInfo{pid, u"worker"_s, cgroup, zombie};
+        };
+        const auto unit = [&](const QString &cgroup) { return QList{inUnit(42, cgroup)}; };
+        QTest::newRow("unit beats earlier name")
+            << QList<ProcessInfo>{named(10, displayName), inUnit(20, serviceCgroup),
+                                  inUnit(30, serviceCgroup)}
+            << qint64(20);
+        QTest::newRow("first exact name")
+            << QList<ProcessInfo>{named(1, u"plex media server"_s), named(2, u"Plex Media Serv"_s),
+                                  named(3, u"Plex Media Server "_s), named(7, displayName),
+                                  named(9, displayName)}
+            << qint64(7);
+        QTest::newRow("zombies") << QList<ProcessInfo>{inUnit(4, serviceCgroup, true),
+                                                       named(5, displayName, true)}
+                                 << qint64(0);
+        QTest::newRow("cgroup v1") << unit(u"12:pids:/system.slice/plexmediaserver.service\n"
+                                           u"1:name=systemd:/system.slice/"
+                                           u"plexmediaserver.service\n"_s)
+                                   << qint64(42);
+        QTest::newRow("gnome app scope")
+            << unit(u"0::/user.slice/user@1000.service/app.slice/"
+                    u"app-gnome-com.plexapp.plexmediaserver-4242.scope\n"_s)
+            << qint64(42);
+        QTest::newRow("identifier prefix only")
+            << unit(u"0::/user.slice/app-com.plexapp.plexmediaserverx-1.scope\n"_s) << qint64(0);
     }
-    if (path != standIn) {
-        QVERIFY(writeFile(path, content));
-        QVERIFY(QFile::setPermissions(
-            path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                      (executable ? QFileDevice::ExeOwner : QFileDevice::Permissions())));
-    } else {
-        qputenv("VIGILMOUNT_STANDIN_EXIT", "1");
+
+    void passes()
+    {
+        QFETCH(QList<ProcessInfo>, list);
+        QFETCH(qint64, found);
+        const std::optional<RunningInstance> instance = runningInstance(list);
+        QCOMPARE(instance ? instance->pid : 0, found);
     }
-    const QList<LaunchResult> results = launchAndCollect(path);
-    QCOMPARE(results.size(), 1);
-    QVERIFY(!results.first().succeeded());
-    QCOMPARE(results.first().error, error);
-    QVERIFY(liveServers().isEmpty());
-}
+
+    // A /proc fixture: names from exe (even deleted) or argv[0], states, and the cheap scan
+    // finding the unit's member in a cgroup hierarchy before an earlier name match.
+    void procScan()
+    {
+        const QString root = m_dir.filePath(u"proc"_s);
+        const auto add = [&](int pid, const QByteArray &stat, const QByteArray &cmdline,
+                             const QString &exe = {}) {
+            const QString dir = root + u"/"_s + QString::number(pid);
+            QVERIFY(writeFile(dir + u"/stat"_s, stat) && writeFile(dir + u"/cmdline"_s, cmdline));
+            QVERIFY(exe.isEmpty() || QFile::link(exe, dir + u"/exe"_s));
+        };
+        add(5, "5 (Plex Media Serv) S 1", QByteArray("/usr/lib/x/Plex Media Server\0-f\0", 33));
+        add(7, "7 (Plex Media Serv) Z 1", {});
+        add(10, "10 (Plex Media Serv) S 1", QByteArray("renamed\0", 8),
+            u"/usr/lib/x/Plex Media Server (deleted)"_s);
+        add(12, "12 (a) Z (b) R 1", QByteArray("worker\0", 7)); // ") Z (" is not its state
+        QVERIFY(QDir().mkpath(root + u"/self"_s));
+        QStringList seen;
+        for (const ProcessInfo &info : processes(root))
+            seen.append(u"%1 %2%3"_s.arg(info.pid).arg(info.name, info.zombie ? u" Z"_s : u""_s));
+        QCOMPARE(seen, (QStringList{u"5 Plex Media Server"_s, u"7  Z"_s, u"10 Plex Media Server"_s,
+                                    u"12 worker"_s}));
+
+        QVERIFY(writeFile(m_dir.filePath(u"cgroup/system.slice/plexmediaserver.service/"
+                                         u"cgroup.procs"_s),
+                          "12\n"));
+        QCOMPARE(runningInstance(root, m_dir.filePath(u"cgroup"_s)).value_or(RunningInstance{}).pid,
+                 qint64(12));
+    }
+
+    // The exact executable name counts, another name or a zombie does not.
+    void liveProcessesByExecutableName()
+    {
+        QVERIFY(start(otherStandIn) > 0);
+        const QByteArray path = QFile::encodeName(standIn);
+        char exitAtOnce[] = "VIGILMOUNT_STANDIN_EXIT=1";
+        char *environment[] = {exitAtOnce, nullptr};
+        const pid_t zombie = ::fork();
+        QVERIFY(zombie >= 0);
+        if (zombie == 0) {
+            ::execle(path.constData(), path.constData(), static_cast<char *>(nullptr), environment);
+            ::_exit(127);
+        }
+        QTRY_VERIFY(std::ranges::any_of(
+            processes(), [&](const ProcessInfo &p) { return p.pid == zombie && p.zombie; }));
+        QVERIFY(!runningInstance());
+        ::waitpid(zombie, nullptr, 0);
+
+        // The real name is longer than the 15 characters /proc/PID/comm keeps.
+        const qint64 server = start(standIn);
+        QCOMPARE(runningInstance().value_or(RunningInstance{}).pid, server);
+    }
+
+    void whatToLaunch()
+    {
+        QCOMPARE(appURL(u"  \t"_s + standIn + u" \t "_s).value_or(QString()), standIn);
+        // The line break stays, nothing exists there, and the registry is empty.
+        QVERIFY(!appURL(standIn + u"\n"_s));
+        QVERIFY(!appURL(QString()));
+
+        QVERIFY(writeFile(entry(u"system-data"_s), entryText));
+        QCOMPARE(appURL(u"/nowhere/Plex Media Server"_s).value_or(QString()),
+                 entry(u"system-data"_s));
+        QVERIFY(writeFile(entry(u"home-data"_s), entryText));
+        QCOMPARE(appURL(u" "_s).value_or(QString()), entry(u"home-data"_s));
+        QCOMPARE(appURL(otherStandIn).value_or(QString()), otherStandIn);
+    }
+
+    // Through the configured path and through the registry; never while one runs.
+    void launchStartsOneServer()
+    {
+        QVERIFY(writeFile(entry(u"home-data"_s), entryText));
+        for (const QString &configured : {u" "_s + standIn, u"/not/installed"_s}) {
+            const QList<LaunchOutcome> outcomes = launchAndCollect(configured);
+            QCOMPARE(outcomes.size(), 1);
+            QVERIFY2(outcomes.first().ok, qPrintable(outcomes.first().errorDescription));
+            const QList<qint64> servers = liveServers();
+            QCOMPARE(servers.size(), 1);
+
+            const QList<LaunchOutcome> again = launchAndCollect(otherStandIn);
+            QCOMPARE(again.size(), 1);
+            QVERIFY(again.first().ok);
+            QCOMPARE(liveServers(), servers);
+            for (const ProcessInfo &info : processes())
+                QVERIFY(info.name != u"Other Media Server"_s);
+            ::kill(pid_t(servers.first()), SIGKILL);
+            QTRY_VERIFY(liveServers().isEmpty());
+        }
+    }
+
+    void failuresCarryTheSystemsMessage_data()
+    {
+        QTest::addColumn<QString>("path"); // with content: a file by that name
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("executable");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("blank path, nothing registered")
+            << u" \t "_s << QByteArray() << false
+            << u"Plex Media Server wasn't found at \" \t \" and isn't registered with the "
+               "system. Set the correct path in Settings."_s;
+        QTest::newRow("no execute permission")
+            << u"Plex Media Server"_s << QByteArray("#!/bin/sh\n") << false
+            << u"Permission denied"_s;
+        QTest::newRow("not a program")
+            << u"Plex Media Server"_s << QByteArray(64, '\x01') << true << u"Exec format error"_s;
+        QTest::newRow("desktop entry without program")
+            << u"plex.desktop"_s << QByteArray("[Desktop Entry]\nType=Application\nExec=/no/plex\n")
+            << false << u"No such file or directory"_s;
+        // The stand-in is told to exit at once: started without error, but not running.
+        QTest::newRow("dies at once") << standIn << QByteArray() << true
+                                      << u"The system reported no error but didn't return a "
+                                         "running Plex process."_s;
+    }
+
+    void failuresCarryTheSystemsMessage()
+    {
+        QFETCH(QString, path);
+        QFETCH(QByteArray, content);
+        QFETCH(bool, executable);
+        QFETCH(QString, error);
+        if (path == standIn)
+            qputenv("VIGILMOUNT_STANDIN_EXIT", "1");
+        if (!content.isEmpty()) {
+            path = m_dir.filePath(path);
+            QVERIFY(writeFile(path, content));
+            QVERIFY(QFile::setPermissions(
+                path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                          (executable ? QFileDevice::ExeOwner : QFileDevice::Permissions())));
+        }
+        const QList<LaunchOutcome> outcomes = launchAndCollect(path);
+        QCOMPARE(outcomes.size(), 1);
+        QCOMPARE(outcomes.first().errorDescription, error);
+        QVERIFY(liveServers().isEmpty());
+    }
+};
 
 QTEST_GUILESS_MAIN(PlexControllerTest)
 #include "PlexControllerTest.moc"

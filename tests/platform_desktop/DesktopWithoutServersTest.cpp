@@ -1,0 +1,115 @@
+// A session bus without a notification server or file manager, and no system bus: the
+// program carries on, silently.
+#include "platform/DesktopNotifications.h"
+#include "platform/FileBrowser.h"
+#include "platform/SleepWakeMonitor.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+// A notification server that turns up on the bus late.
+class LateServer : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    int calls = 0;
+
+public Q_SLOTS:
+    uint Notify(const QString &, uint, const QString &, const QString &, const QString &,
+                const QStringList &, const QVariantMap &, int)
+    {
+        return uint(++calls);
+    }
+    QStringList GetCapabilities()
+    {
+        ++calls;
+        return {};
+    }
+};
+
+class DesktopWithoutServersTest : public QObject
+{
+    Q_OBJECT
+
+    QList<QUrl> m_opened;
+
+    // Registers the object under the name on a connection of its own.
+    static QDBusConnection serve(QObject *object, const QString &name, const QString &path)
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+        if (!bus.registerObject(path, object, QDBusConnection::ExportAllSlots) ||
+            !bus.registerService(name))
+            qFatal("could not serve %s", qPrintable(name));
+        return bus;
+    }
+
+public Q_SLOTS:
+    void open(const QUrl &url) { m_opened.append(url); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(QDBusConnection::sessionBus().isConnected(), "the session bus is not running");
+        QVERIFY(!QDBusConnection::systemBus().isConnected());
+        QDesktopServices::setUrlHandler(u"file"_s, this, "open");
+    }
+
+    // Nothing is queued: a server that turns up later only gets what is posted then.
+    void notificationsWithoutServer()
+    {
+        const QString name = u"org.freedesktop.Notifications"_s;
+        QVERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(name).value());
+        DesktopNotifications notifications;
+        QElapsedTimer timer;
+        timer.start();
+        notifications.requestPermission();
+        notifications.post(u"ID-1"_s, u"Couldn't start Plex"_s, u"body"_s);
+        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+
+        LateServer server;
+        QDBusConnection bus = serve(&server, name, u"/org/freedesktop/Notifications"_s);
+        QTest::qWait(500);
+        QCOMPARE(server.calls, 0);
+        notifications.post(u"ID-2"_s, u"Plex restarted"_s, u"body"_s);
+        QTRY_COMPARE(server.calls, 1);
+        QDBusConnection::disconnectFromBus(name);
+    }
+
+    void noSystemBusNoWake()
+    {
+        SleepWakeMonitor monitor;
+        QVERIFY(!monitor.isSubscribed());
+        QSignalSpy woke(&monitor, &WakePort::didWake);
+        QTest::qWait(100);
+        QCOMPARE(woke.size(), 0);
+    }
+
+    // Without a file manager the folder is opened.
+    void revealFileOpensTheFolder()
+    {
+        FileBrowser::revealFile(u"/srv/exports/history.tsv"_s);
+        QTRY_COMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(u"/srv/exports"_s)});
+        QDesktopServices::unsetUrlHandler(u"file"_s);
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    // A system bus that cannot exist, so none is found on the machine.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + qgetenv("VIGILMOUNT_TEST_ROOT") + "/no-bus");
+    QApplication app(argc, argv);
+    DesktopWithoutServersTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "DesktopWithoutServersTest.moc"
