@@ -136,14 +136,6 @@ QStringList trayItems()
         .toStringList();
 }
 
-QString run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(20000);
-    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
-}
-
 void screenshot(const QString &window, const QString &name)
 {
     QDir().mkpath(VIGILMOUNT_ARTIFACTS_DIR);
@@ -188,31 +180,6 @@ private Q_SLOTS:
         QVERIFY2(text.contains(output) && (!arguments.isEmpty() || text.contains("--headless")),
                  qPrintable(text));
         QVERIFY2(!QFile::exists(box.historyFile()), "nothing runs for these");
-    }
-
-    void terminationSignalsStopCleanly_data()
-    {
-        QTest::addColumn<int>("signalNumber");
-        QTest::newRow("SIGTERM") << SIGTERM;
-        QTest::newRow("SIGINT") << SIGINT;
-        QTest::newRow("SIGHUP") << SIGHUP;
-    }
-    void terminationSignalsStopCleanly()
-    {
-        QFETCH(int, signalNumber);
-        Sandbox box;
-        box.writeSettings({{"verboseLogging", true}});
-        auto app = box.start({"--headless"});
-        QVERIFY2(box.waitFor("checkStarted"), app->readAllStandardError().constData());
-        ::kill(pid_t(app->processId()), signalNumber);
-        QVERIFY(app->waitForFinished(10000));
-        QCOMPARE(app->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(app->exitCode(), 0);
-        const QStringList history = box.history();
-        QCOMPARE(history.first(), "appStarted: ");
-        QVERIFY(history.contains("checkStarted: startup"));
-        QCOMPARE(history.last(), "appStopped: ");
-        QCOMPARE(box.count("appStopped"), 1);
     }
 
     void secondStartHandsOverAndLeftoversDoNotBlock()
@@ -311,8 +278,10 @@ private Q_SLOTS:
         QString window;
         QVERIFY(QTest::qWaitFor(
             [&] {
-                window = run("xdotool", {"search", "--onlyvisible", "--name", "^Vigilmount$"});
-                return !window.isEmpty();
+                QProcess xdotool;
+                xdotool.start("xdotool", {"search", "--onlyvisible", "--name", "^Vigilmount$"});
+                xdotool.waitForFinished();
+                return !(window = xdotool.readAllStandardOutput().trimmed()).isEmpty();
             },
             10000));
         QTest::qWait(300);
@@ -325,18 +294,34 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([] { return trayItems().isEmpty(); }, 5000));
     }
 
-    void displayGoingAwayStillRecordsTheStop()
+    // Last: the display row ends the X server.
+    void everyEndStillRecordsTheStop_data()
     {
-        QFile pidFile(qEnvironmentVariable("VIGILMOUNT_TEST_ROOT") + "/x11/pid");
-        QVERIFY(pidFile.open(QIODevice::ReadOnly));
+        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<bool>("display");
+        QTest::newRow("SIGTERM") << SIGTERM << false;
+        QTest::newRow("SIGINT") << SIGINT << false;
+        QTest::newRow("SIGHUP") << SIGHUP << false;
+        QTest::newRow("display lost") << SIGTERM << true;
+    }
+    void everyEndStillRecordsTheStop()
+    {
+        QFETCH(int, signalNumber);
+        QFETCH(bool, display);
+        QFile xServer(qEnvironmentVariable("VIGILMOUNT_TEST_ROOT") + "/x11/pid");
+        QVERIFY(xServer.open(QIODevice::ReadOnly));
         Sandbox box;
         box.writeSettings({{"verboseLogging", true}});
-        auto app = box.start({});
-        QVERIFY(box.waitFor("checkStarted"));
-        QCOMPARE(::kill(pidFile.readAll().trimmed().toInt(), SIGTERM), 0);
+        auto app = box.start(display ? QStringList{} : QStringList{"--headless"});
+        QVERIFY2(box.waitFor("checkStarted"), app->readAllStandardError().constData());
+        const qint64 target = display ? xServer.readAll().trimmed().toInt() : app->processId();
+        QCOMPARE(::kill(pid_t(target), signalNumber), 0);
         QVERIFY(app->waitForFinished(15000));
         QCOMPARE(app->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(box.history().last(), "appStopped: ");
+        const QStringList history = box.history();
+        QCOMPARE(history.first(), "appStarted: ");
+        QVERIFY(history.contains("checkStarted: startup"));
+        QCOMPARE(history.last(), "appStopped: ");
         QCOMPARE(box.count("appStopped"), 1);
     }
 };
