@@ -1,0 +1,500 @@
+// The watchdog against fake services: the check cycle (transitions, repairs, notifications,
+// summaries, re-entry, requests, bounded waits) and its schedule (start, timer, wake, stop).
+
+#include "monitor/Watchdog.h"
+#include "history/EventLog.h"
+#include "settings/AppSettings.h"
+#include "settings/SettingsStore.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <limits>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+const QString plexPath = QStringLiteral("/usr/lib/plexmediaserver/Plex Media Server");
+const QString launchError = QStringLiteral("Plex Media Server wasn't found at \"x\"");
+const QString mountedAt = QStringLiteral("/run/user/1000/gvfs/smb-share:server=box,share=media");
+const QString mountError = QStringLiteral("The server didn't respond in time. (code 110)");
+const QString dot = QStringLiteral(" \u00B7 ");
+const QString dash = QStringLiteral(" \u2014 ");
+const Instant t0 = Clock::fromDateTime(QDateTime(QDate(2026, 3, 1), QTime(8, 0), Qt::UTC));
+
+enum class Answer { succeed, fail, hold };
+
+template <typename Outcome> struct Answering
+{
+    Answer answer = Answer::succeed;
+    std::vector<std::function<void(Outcome)>> held;
+    void operator()(std::function<void(Outcome)> done, const Outcome &ok, const Outcome &failed)
+    {
+        if (answer == Answer::hold)
+            held.push_back(std::move(done));
+        else
+            done(answer == Answer::succeed ? ok : failed);
+    }
+};
+
+struct Posted
+{
+    QString identifier, title, body;
+};
+
+// All the watchdog's ports but wake in one fake.
+struct Fakes : MediaServerPort, SharePort, CredentialPort, NotificationPort
+{
+    bool running = false;
+    std::optional<QString> mounted;
+    int plexLookups = 0, shareLookups = 0, permissionRequests = 0;
+    QStringList launches;
+    QList<MountRequest> requests;
+    QHash<QString, QString> passwords;
+    QList<Posted> posted;
+    Answering<LaunchOutcome> launchAnswers;
+    Answering<MountOutcome> mountAnswers;
+    std::function<void()> onPermissionRequest = [] {};
+
+    bool isRunning() override { return ++plexLookups, running; }
+    void launch(const QString &appPath, std::function<void(LaunchOutcome)> done) override
+    {
+        launches.append(appPath);
+        launchAnswers(std::move(done), {true, plexPath, {}}, {false, {}, launchError});
+    }
+    std::optional<QString> mountPoint(const QString &, const QString &) override
+    {
+        return ++shareLookups, mounted;
+    }
+    void mount(const MountRequest &request, std::function<void(MountOutcome)> done) override
+    {
+        requests.append(request);
+        mountAnswers(std::move(done), {true, mountedAt, {}}, {false, {}, mountError});
+    }
+    void openFolder(const QString &) override {}
+    std::optional<QString> password(const QString &account) override
+    {
+        return passwords.contains(account) ? std::optional(passwords[account]) : std::nullopt;
+    }
+    void requestPermission() override { ++permissionRequests, onPermissionRequest(); }
+    void post(const QString &identifier, const QString &title, const QString &body) override
+    {
+        posted.append({identifier, title, body});
+    }
+};
+
+struct FakeWake : WakePort
+{
+    void wake() { Q_EMIT didWake(); }
+};
+
+inline QString text(std::optional<bool> value)
+{
+    return value ? QString(*value ? "true" : "false") : QString("none");
+}
+
+// Every rig starts from the default settings.
+struct FreshSettingsFile
+{
+    FreshSettingsFile()
+    {
+        SettingsStore::open()->clear();
+        Clock::setSourceForTesting({});
+    }
+};
+
+struct WatchdogRig : FreshSettingsFile
+{
+    QTemporaryDir folder;
+    AppSettings settings;
+    EventLog log{folder.path()};
+    std::shared_ptr<Fakes> fakes = std::make_shared<Fakes>();
+    Fakes &fake = *fakes;
+    std::shared_ptr<FakeWake> wake = std::make_shared<FakeWake>();
+    WatchdogServices services{fakes, fakes, fakes, fakes, wake};
+    Watchdog dog{settings, log, services};
+
+    void configureShare()
+    {
+        settings.setServerHost(QStringLiteral("box.lan"));
+        settings.setShareName(QStringLiteral("media"));
+        settings.setUsername(QStringLiteral("ana"));
+    }
+    void cycle(const QString &reason = QStringLiteral("manual"))
+    {
+        QCoro::waitFor(dog.checkNow(reason));
+    }
+    // The history as "kind: detail" lines ("kind" alone when the detail is empty).
+    QStringList lines() const
+    {
+        QStringList out;
+        for (const LogEvent &e : log.events())
+            out.append(LogEvent::rawValue(e.kind) +
+                       (e.detail.isEmpty() ? QString() : QStringLiteral(": ") + e.detail));
+        return out;
+    }
+    int count(const QString &line) const { return lines().count(line); }
+    int countKind(const QString &kind) const
+    {
+        return lines().filter(QRegularExpression("^" + kind + "(:|$)")).size();
+    }
+    int cycles(const QString &reason) const { return count("checkStarted: " + reason); }
+};
+
+// Findings per cycle: "up", "down+ok" (repaired) or "down+fail".
+void addTransitionRows(const char *subject, const QString &down, const QString &stopped,
+                       const QString &back, const QString &repaired, const QString &failed,
+                       const QString &upText, const QString &repairedText,
+                       const QString &failedText)
+{
+    using L = QStringList;
+    const auto row = [subject](const char *name) -> QTestData & {
+        return QTest::addRow("%s: %s", subject, name) << QString::fromLatin1(subject);
+    };
+    row("none, up") << L{"up"} << L{} << "true" << upText;
+    row("true, up") << L{"up", "up"} << L{} << "true" << upText;
+    row("false, up") << L{"down+fail", "up"} << L{down, failed, back} << "true" << upText;
+    row("none, down") << L{"down+ok"} << L{down, repaired} << "true" << repairedText;
+    row("true, down") << L{"up", "down+fail"} << L{stopped, failed} << "false" << failedText;
+    row("false, down: no second down record")
+        << L{"down+fail", "down+ok"} << L{down, failed, repaired} << "true" << repairedText;
+    row("up after a repair") << L{"down+ok", "up"} << L{down, repaired} << "true" << upText;
+    row("down after a repair") << L{"down+ok", "down+fail"} << L{down, repaired, stopped, failed}
+                               << "false" << failedText;
+}
+
+// Cycles quick and visible: the server runs, verbose logging is on.
+struct QuietRig : WatchdogRig
+{
+    QuietRig() { fake.running = true, settings.setVerboseLogging(true); }
+};
+} // namespace
+
+class WatchdogTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void transitions_data()
+    {
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QStringList>("findings");
+        QTest::addColumn<QStringList>("history");
+        QTest::addColumn<QString>("up");
+        QTest::addColumn<QString>("summary");
+        addTransitionRows("plex", "plexDown: Not running when Vigilmount checked",
+                          "plexDown: Plex stopped running", "plexOK: Plex is running again",
+                          "plexLaunched: " + plexPath, "plexLaunchFailed: " + launchError,
+                          "Plex running", "Plex restarted", "Plex down" + dash + launchError);
+        addTransitionRows("volume", "volumeDown: media was not mounted when Vigilmount checked",
+                          "volumeDown: media disconnected",
+                          "volumeOK: Share reachable again at /mnt/media",
+                          "volumeMounted: " + mountedAt, "volumeMountFailed: " + mountError,
+                          "Volume mounted", "Volume remounted", "Volume down" + dash + mountError);
+    }
+    void transitions()
+    {
+        QFETCH(QString, subject);
+        QFETCH(QStringList, findings);
+        const bool plex = subject == "plex";
+        WatchdogRig rig;
+        rig.configureShare();
+        rig.settings.setWatchPlex(plex);
+        rig.settings.setWatchVolume(!plex);
+        for (const QString &finding : findings) {
+            rig.fake.running = finding == "up";
+            rig.fake.mounted =
+                finding == "up" ? std::optional<QString>("/mnt/media") : std::nullopt;
+            rig.fake.launchAnswers.answer = rig.fake.mountAnswers.answer =
+                finding.endsWith("fail") ? Answer::fail : Answer::succeed;
+            rig.cycle();
+        }
+        QTEST(rig.lines(), "history");
+        QTEST(text(plex ? rig.dog.plexRunning() : rig.dog.volumeMounted()), "up");
+        QTEST(rig.dog.lastMessage(), "summary");
+        const int repairs = int(findings.filter("down").size());
+        QCOMPARE(rig.fake.launches.size() + rig.fake.requests.size(), repairs);
+    }
+
+    void failedRepairsAreRetriedAndNotifiedEveryCycle()
+    {
+        WatchdogRig rig;
+        rig.configureShare();
+        rig.fake.launchAnswers.answer = rig.fake.mountAnswers.answer = Answer::fail;
+        for (int i = 0; i < 3; ++i)
+            rig.cycle();
+        QCOMPARE(rig.countKind("plexDown") + rig.countKind("volumeDown"), 2);
+        QCOMPARE(rig.count("plexLaunchFailed: " + launchError), 3);
+        QCOMPARE(rig.count("volumeMountFailed: " + mountError), 3);
+        QCOMPARE(rig.dog.lastMessage(),
+                 "Plex down" + dash + launchError + dot + "Volume down" + dash + mountError);
+
+        const QList<Posted> &posted = rig.fake.posted;
+        QCOMPARE(posted.size(), 6);
+        const QRegularExpression uuid("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$");
+        QSet<QString> identifiers;
+        for (int i = 0; i < posted.size(); ++i) {
+            QCOMPARE(posted[i].title, i % 2 ? "Couldn't mount media" : "Couldn't start Plex");
+            QCOMPARE(posted[i].body, i % 2 ? mountError : launchError);
+            QVERIFY2(uuid.match(posted[i].identifier).hasMatch(), qPrintable(posted[i].identifier));
+            identifiers.insert(posted[i].identifier);
+        }
+        QCOMPARE(identifiers.size(), 6);
+    }
+
+    void repairsWithoutNotifications()
+    {
+        WatchdogRig rig;
+        rig.configureShare();
+        rig.settings.setNotifyOnAction(false);
+        rig.settings.setShareProtocol(ShareProtocol::afp);
+        rig.fake.passwords.insert("ana@box.lan/media", "s3cret-pw");
+        rig.fake.mountAnswers.answer = Answer::fail;
+        rig.cycle();
+        QCOMPARE(rig.countKind("plexLaunched") + rig.countKind("volumeMountFailed"), 2);
+        QVERIFY(rig.fake.posted.isEmpty());
+        const MountRequest request = rig.fake.requests.value(0);
+        QCOMPARE(request.scheme + request.host + request.share, "afpbox.lanmedia");
+        QCOMPARE(request.username, std::optional<QString>("ana"));
+        QCOMPARE(request.password, std::optional<QString>("s3cret-pw"));
+        QVERIFY(!rig.lines().join(' ').contains("s3cret"));
+    }
+
+    void summaries()
+    {
+        WatchdogRig rig;
+        QCOMPARE(rig.dog.lastMessage(), "Not checked yet");
+        rig.fake.running = true;
+        rig.settings.setServerHost(" \t");
+        rig.settings.setShareName("media");
+        rig.cycle();
+        QCOMPARE(rig.dog.lastMessage(), "Plex running" + dot + "Volume not configured");
+        QVERIFY(rig.lines().isEmpty());
+        QCOMPARE(rig.fake.shareLookups, 0);
+
+        rig.configureShare();
+        rig.fake.mounted = "/mnt/media";
+        rig.settings.setVerboseLogging(true);
+        rig.cycle("timer");
+        QCOMPARE(rig.lines(),
+                 (QStringList{"checkStarted: timer", "plexOK", "volumeOK: /mnt/media"}));
+
+        // Both watches off: only the start of the cycle is recorded, and the state is cleared.
+        Clock::setSourceForTesting([] { return t0; });
+        rig.settings.setWatchPlex(false);
+        rig.settings.setWatchVolume(false);
+        rig.cycle("wake");
+        QCOMPARE(text(rig.dog.plexRunning()) + text(rig.dog.volumeMounted()), "nonenone");
+        QCOMPARE(rig.dog.volumeMountPoint(), std::nullopt);
+        QCOMPARE(rig.lines().mid(3), QStringList{"checkStarted: wake"});
+        QCOMPARE(rig.dog.lastMessage(), "Nothing is being monitored");
+        QCOMPARE(rig.dog.lastCheck(), std::optional<Instant>(t0));
+    }
+
+    void secondCycleWhileOneWaitsOnAMountDoesNothing()
+    {
+        QuietRig rig;
+        rig.configureShare();
+        rig.fake.mountAnswers.answer = Answer::hold;
+        auto timerCycle = rig.dog.checkNow("timer");
+        QVERIFY(rig.dog.isChecking());
+        const QStringList before = rig.lines();
+        const int lookups = rig.fake.plexLookups + rig.fake.shareLookups;
+        QSignalSpy message(&rig.dog, &Watchdog::lastMessageChanged);
+        QSignalSpy checking(&rig.dog, &Watchdog::isCheckingChanged);
+
+        QVERIFY(rig.dog.checkNow("manual").isReady());
+        QCOMPARE(rig.lines(), before);
+        QCOMPARE(rig.fake.plexLookups + rig.fake.shareLookups, lookups);
+        QCOMPARE(message.size() + checking.size(), 0);
+
+        rig.fake.mountAnswers.held.at(0)({true, mountedAt, {}});
+        QCoro::waitFor(timerCycle);
+        QCOMPARE(rig.dog.lastMessage(), "Plex running" + dot + "Volume remounted");
+        QCOMPARE(rig.countKind("checkStarted"), 1);
+    }
+
+    void requestsLeaveTheCycleStateAlone()
+    {
+        WatchdogRig rig;
+        rig.configureShare();
+        rig.settings.setWatchPlex(false);
+        rig.settings.setWatchVolume(false);
+        QSignalSpy checking(&rig.dog, &Watchdog::isCheckingChanged);
+        QSignalSpy message(&rig.dog, &Watchdog::lastMessageChanged);
+        QSignalSpy lastCheck(&rig.dog, &Watchdog::lastCheckChanged);
+        rig.fake.launchAnswers.answer = Answer::fail;
+        QCoro::waitFor(rig.dog.launchPlexNow());
+        rig.fake.launchAnswers.answer = Answer::succeed;
+        QCoro::waitFor(rig.dog.launchPlexNow());
+        QCoro::waitFor(rig.dog.mountVolumeNow());
+
+        QCOMPARE(rig.lines(), (QStringList{"plexLaunchFailed: Manual" + dot + launchError,
+                                           "plexLaunched: Manual" + dot + plexPath,
+                                           "volumeDown: media was not mounted when Vigilmount "
+                                           "checked",
+                                           "volumeMounted: " + mountedAt}));
+        QCOMPARE(rig.dog.volumeMountPoint(), std::optional<QString>(mountedAt));
+        QCOMPARE(rig.fake.posted.size(), 1); // the mount's, not the manual launch's
+        QCOMPARE(checking.size() + message.size() + lastCheck.size(), 0);
+        QCOMPARE(rig.dog.lastMessage(), "Not checked yet");
+        QVERIFY(!rig.dog.isChecking() && !rig.dog.lastCheck());
+    }
+
+    void waitsThatNeverEndFailAfterTheirBound()
+    {
+        WatchdogRig rig;
+        rig.configureShare();
+        rig.fake.launchAnswers.answer = rig.fake.mountAnswers.answer = Answer::hold;
+        rig.dog.setLaunchBound(50ms);
+        rig.dog.setMountBound(40ms);
+        const QString launchText =
+            "Plex Media Server didn't report back within 0.05 seconds of being started.";
+        const QString mountText = "The share didn't finish mounting within 0.04 seconds.";
+
+        rig.dog.checkNow("timer");
+        QTRY_VERIFY(!rig.dog.isChecking());
+        QCOMPARE(rig.dog.lastMessage(),
+                 "Plex down" + dash + launchText + dot + "Volume down" + dash + mountText);
+
+        // A late answer, or a second one, changes nothing.
+        rig.fake.launchAnswers.held.at(0)({true, plexPath, {}});
+        rig.fake.launchAnswers.held.at(0)({true, plexPath, {}});
+        QTest::qWait(30);
+        QCOMPARE(rig.countKind("plexLaunched"), 0);
+        QCOMPARE(rig.dog.plexRunning(), std::optional<bool>(false));
+
+        // A watchdog destroyed mid-wait ends its waits; their answers then record nothing.
+        auto dog = std::make_unique<Watchdog>(rig.settings, rig.log, rig.services);
+        auto cycle = dog->checkNow("timer");
+        auto mount = dog->mountVolumeNow();
+        const QStringList before = rig.lines();
+        dog.reset();
+        QVERIFY(cycle.isReady() && mount.isReady());
+        rig.fake.launchAnswers.held.at(1)({true, plexPath, {}});
+        rig.fake.mountAnswers.held.at(1)({true, mountedAt, {}});
+        QTest::qWait(20);
+        QCOMPARE(rig.lines(), before);
+    }
+
+    void startRunsItsStepsInOrderAndStopEndsTheTimer()
+    {
+        QuietRig rig;
+        rig.dog.setTimerPeriodForTesting(20ms);
+        QStringList historyAtPermission;
+        bool timerArmedAtPermission = true;
+        rig.fake.onPermissionRequest = [&] {
+            historyAtPermission = rig.lines();
+            timerArmedAtPermission = rig.dog.isTimerArmed();
+        };
+        for (int days : {10, 5}) {
+            Clock::setSourceForTesting([days] { return t0 - days * 24h; });
+            rig.log.record(LogEvent::Kind::info, QString("%1 days old").arg(days));
+        }
+        Clock::setSourceForTesting([] { return t0; });
+        rig.settings.setLogRetentionDays(3); // pruned to at least 7 days
+
+        rig.dog.start();
+        QCOMPARE(historyAtPermission.size(), 2);
+        QVERIFY(historyAtPermission[0].endsWith("5 days old"));
+        QCOMPARE(historyAtPermission[1], "appStarted");
+        QVERIFY(!timerArmedAtPermission);
+        QVERIFY(rig.dog.isTimerArmed());
+        QCOMPARE(rig.dog.timerArmedAt(), std::optional<Instant>(t0));
+
+        // The start-up cycle waits until the caller is back in the event loop.
+        QCOMPARE(rig.fake.plexLookups, 0);
+        QVERIFY(!rig.dog.isChecking());
+        QTRY_COMPARE(rig.cycles("startup"), 1);
+        QCOMPARE(rig.lines().mid(1, 3),
+                 (QStringList{"appStarted", "checkStarted: startup", "plexOK"}));
+
+        QTRY_VERIFY(rig.cycles("timer") >= 2);
+        rig.dog.stop();
+        QVERIFY(!rig.dog.isTimerArmed());
+        QTest::qWait(120);
+        QCOMPARE(rig.lines().last(), "appStopped");
+    }
+
+    void timerIntervalHasAFloor_data()
+    {
+        QTest::addColumn<double>("minutes");
+        QTest::addColumn<qint64>("interval");
+        QTest::addColumn<qint64>("tolerance");
+        QTest::newRow("default 5") << 5.0 << qint64(300'000) << qint64(30'000);
+        QTest::newRow("0.25") << 0.25 << qint64(30'000) << qint64(3'000);
+        QTest::newRow("0") << 0.0 << qint64(30'000) << qint64(3'000);
+        QTest::newRow("negative") << -2.0 << qint64(30'000) << qint64(3'000);
+        QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN() << qint64(30'000)
+                             << qint64(3'000);
+    }
+    void timerIntervalHasAFloor()
+    {
+        QFETCH(double, minutes);
+        QuietRig rig;
+        rig.settings.setCheckIntervalMinutes(minutes);
+        rig.dog.start();
+        QTEST(qint64(rig.dog.timerInterval().count()), "interval");
+        QTEST(qint64(rig.dog.timerTolerance().count()), "tolerance");
+    }
+
+    void everyIntervalSetReArmsTheTimer()
+    {
+        QuietRig rig;
+        Instant now = t0;
+        Clock::setSourceForTesting([&now] { return now; });
+        rig.dog.start();
+        now = t0 + 100s;
+        rig.settings.setCheckIntervalMinutes(10);
+        QCOMPARE(rig.dog.timerInterval(), 600'000ms);
+        QCOMPARE(rig.dog.timerArmedAt(), std::optional<Instant>(t0 + 100s));
+        now = t0 + 150s;
+        rig.settings.setCheckIntervalMinutes(10); // the same value re-arms too
+        QCOMPARE(rig.dog.timerArmedAt(), std::optional<Instant>(t0 + 150s));
+
+        // Cycles of their own do not move the schedule.
+        now = t0 + 170s;
+        QTRY_COMPARE(rig.cycles("startup"), 1);
+        rig.cycle();
+        QCOMPARE(rig.dog.timerArmedAt(), std::optional<Instant>(t0 + 150s));
+    }
+
+    void wakeRecordsAtOnceAndChecksAfterTheDelay_data()
+    {
+        QTest::addColumn<bool>("checkOnWake");
+        QTest::newRow("on") << true;
+        QTest::newRow("off") << false;
+    }
+    void wakeRecordsAtOnceAndChecksAfterTheDelay()
+    {
+        QFETCH(bool, checkOnWake);
+        QuietRig rig;
+        rig.dog.setWakeDelay(150ms);
+        rig.settings.setCheckOnWake(checkOnWake);
+        rig.dog.start();
+        QTRY_COMPARE(rig.cycles("startup"), 1);
+        const QStringList before = rig.lines();
+        const int lookups = rig.fake.plexLookups;
+
+        QElapsedTimer elapsed;
+        elapsed.start();
+        rig.wake->wake();
+        rig.wake->wake(); // within the delay: two records, two delayed cycles
+        QCOMPARE(rig.fake.plexLookups, lookups);
+        if (!checkOnWake) {
+            QTest::qWait(250);
+            QCOMPARE(rig.lines(), before);
+            return;
+        }
+        QCOMPARE(rig.lines().mid(before.size()), (QStringList{"wake", "wake"}));
+        QTRY_COMPARE(rig.cycles("wake"), 2);
+        QVERIFY2(elapsed.elapsed() >= 140, qPrintable(QString::number(elapsed.elapsed())));
+    }
+};
+
+QTEST_GUILESS_MAIN(WatchdogTest)
+#include "WatchdogTest.moc"
