@@ -91,7 +91,6 @@ int main(int argc, char *argv[])
                      &QCoreApplication::quit, Qt::QueuedConnection);
     QObject::connect(app.get(), &QCoreApplication::aboutToQuit, &delegate,
                      &AppDelegate::applicationWillTerminate);
-    delegate.terminateAlsoOnExit();
 
     // Launch has finished once the event loop runs.
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);

@@ -23,6 +23,10 @@ void terminateAtExit()
     const QSignalBlocker quietLog(EventLog::shared());
     const QSignalBlocker quietWatchdog(Watchdog::shared());
     g_exitingDelegate->applicationWillTerminate();
+    // The stop is on disk. Running the static destructors now would race with the toolkit's
+    // D-Bus thread, which is still delivering events (a crash at exit): end here instead, with
+    // the failure status the windowing layer exits with.
+    std::_Exit(EXIT_FAILURE);
 }
 } // namespace
 
@@ -36,7 +40,7 @@ AppDelegate::~AppDelegate()
 
 void AppDelegate::terminateAlsoOnExit()
 {
-    static const bool registered = std::atexit(terminateAtExit) == 0;
+    static const bool registered = std::atexit(terminateAtExit) == 0; // once per process
     if (registered)
         g_exitingDelegate = this;
 }
@@ -51,6 +55,9 @@ void AppDelegate::applicationDidFinishLaunching()
     Watchdog::shared().start();
     if (m_mode == Mode::desktop)
         SettingsWindowController::shared().applyFirstLaunchRule(AppSettings::shared());
+    // Registered only now, after the tray item and the D-Bus services exist: exit handlers
+    // run in reverse order, so ours runs before the toolkit's D-Bus state is torn down.
+    terminateAlsoOnExit();
 }
 
 bool AppDelegate::applicationShouldHandleReopen()

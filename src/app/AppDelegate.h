@@ -20,10 +20,6 @@ public:
 
     Mode mode() const { return m_mode; }
 
-    // When the display connection breaks at the end of a session, the windowing layer ends
-    // the process with exit() from inside the event loop. This hook still runs the normal
-    // termination for the delegate that is alive at that moment.
-    void terminateAlsoOnExit();
     StatusItemController *statusItemController() const { return m_statusItemController.get(); }
 
 public Q_SLOTS:
@@ -37,6 +33,10 @@ public Q_SLOTS:
     void applicationWillTerminate();
 
 private:
+    // When the display connection breaks at the end of a session, the windowing layer ends
+    // the process with exit() from inside the event loop. This hook still runs the normal
+    // termination for the delegate that is alive at that moment.
+    void terminateAlsoOnExit();
     Mode m_mode;
     std::unique_ptr<StatusItemController> m_statusItemController;
     bool m_launched = false;
