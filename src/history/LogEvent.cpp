@@ -101,15 +101,22 @@ std::optional<Instant> parseDate(std::string_view text)
     return Instant(std::chrono::seconds(seconds));
 }
 
+// A table instead of comparisons: ids are random, so digit-or-letter branches mispredict.
+constexpr std::array<signed char, 256> hexDigits = [] {
+    std::array<signed char, 256> table{};
+    table.fill(-1);
+    for (int i = 0; i < 10; ++i)
+        table['0' + i] = static_cast<signed char>(i);
+    for (int i = 0; i < 6; ++i) {
+        table['a' + i] = static_cast<signed char>(10 + i);
+        table['A' + i] = static_cast<signed char>(10 + i);
+    }
+    return table;
+}();
+
 int hexValue(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    return hexDigits[static_cast<unsigned char>(c)];
 }
 
 // Only the canonical 8-4-4-4-12 form, either letter case; no braces or other spellings.
@@ -118,18 +125,18 @@ std::optional<QUuid> parseUuid(std::string_view text)
     if (text.size() != 36 || text[8] != '-' || text[13] != '-' || text[18] != '-' ||
         text[23] != '-')
         return std::nullopt;
+    static constexpr std::array<unsigned char, 16> starts = {0,  2,  4,  6,  9,  11, 14, 16,
+                                                             19, 21, 24, 26, 28, 30, 32, 34};
     uchar bytes[16];
-    size_t at = 0;
-    for (uchar &byte : bytes) {
-        if (text[at] == '-')
-            ++at;
-        const int high = hexValue(text[at]);
-        const int low = hexValue(text[at + 1]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        byte = uchar(high << 4 | low);
-        at += 2;
+    int invalid = 0;
+    for (size_t i = 0; i < 16; ++i) {
+        const int high = hexValue(text[starts[i]]);
+        const int low = hexValue(text[starts[i] + 1]);
+        invalid |= high | low; // negative once any digit is not hexadecimal
+        bytes[i] = uchar(high << 4 | low);
     }
+    if (invalid < 0)
+        return std::nullopt;
     return QUuid::fromRfc4122(QByteArrayView(bytes, 16));
 }
 

@@ -122,6 +122,8 @@ private Q_SLOTS:
         QTest::newRow("braced id")
             << obj({R"("id":"{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}")", date, kind, detail})
             << false;
+        QTest::newRow("non-hexadecimal id")
+            << obj({R"("id":"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1FG")", date, kind, detail}) << false;
         QTest::newRow("short id") << obj({R"("id":"0F1E2D3C")", date, kind, detail}) << false;
         QTest::newRow("array") << QByteArray("[1,2]") << false;
         QTest::newRow("trailing garbage") << obj({id, date, kind, detail}) + " x" << false;
