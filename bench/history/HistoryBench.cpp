@@ -1,7 +1,7 @@
 // History figures, each beside its baseline from the same run:
 //   load of 10 000 lines       vs a bare simdjson parse of every line
-//   rewrite of 8000 records     vs a bare write of the same bytes (both synced to disk, as an
-//                               atomic replace must be before its rename)
+//   rewrite of 8000 records     vs a bare write of the same bytes to a new file (both synced
+//                               to disk, as an atomic replace must be before its rename)
 //   record() on the caller      (absolute; the file append happens on the writer thread)
 //   TSV export of 8000 records  (absolute)
 #include "history/EventLog.h"
@@ -101,6 +101,7 @@ void BM_RewriteBaselineRawWrite(benchmark::State &state)
     const QByteArray bytes = readAll(historyFile(8000));
     const QString path = workDir().path() + QStringLiteral("/raw.jsonl");
     for (auto _ : state) {
+        QFile::remove(path); // a fresh file each time, as a replacing rewrite writes one
         QFile file(path);
         file.open(QIODevice::WriteOnly | QIODevice::Truncate);
         file.write(bytes);

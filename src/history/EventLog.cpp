@@ -42,7 +42,7 @@ QByteArray encodeAll(const QList<LogEvent> &events)
     QByteArray buffer;
     buffer.reserve(events.size() * 160);
     for (const LogEvent &event : events) {
-        buffer.append(event.toJson());
+        event.appendJson(buffer);
         buffer.append('\n');
     }
     return buffer;

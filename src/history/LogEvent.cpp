@@ -274,12 +274,19 @@ QString LogEvent::idText() const
 
 QByteArray LogEvent::toJson() const
 {
+    QByteArray out;
+    appendJson(out);
+    return out;
+}
+
+void LogEvent::appendJson(QByteArray &out) const
+{
     const QByteArray detailUtf8 = detail.toUtf8();
     const auto raw = info(kind).raw;
     char dateText[dateLength];
     writeDate(dateText, date);
-    QByteArray out;
-    out.reserve(detailUtf8.size() + 128);
+    if (out.isEmpty()) // a growing buffer keeps its own (geometric) growth
+        out.reserve(detailUtf8.size() + 128);
     out.append("{\"id\":\"");
     appendUpperUuid(out, id);
     out.append("\",\"date\":\"");
@@ -289,7 +296,6 @@ QByteArray LogEvent::toJson() const
     out.append("\",\"detail\":");
     appendJsonString(out, detailUtf8);
     out.append('}');
-    return out;
 }
 
 std::optional<LogEvent> LogEvent::fromJson(std::string_view json)

@@ -61,6 +61,8 @@ struct LogEvent
 
     // Compact one-line JSON: {"id":..,"date":..,"kind":..,"detail":..}, no line feed.
     QByteArray toJson() const;
+    // The same, appended to a buffer (no allocation per record when encoding many).
+    void appendJson(QByteArray &out) const;
     // Decodes one JSON object; none when a member is missing, mistyped or invalid.
     static std::optional<LogEvent> fromJson(std::string_view json);
     // The same without a copy, for text followed by at least paddingBytes readable bytes.
