@@ -47,6 +47,23 @@ wait_until() {
   done
 }
 
+# Starts a dbus-daemon with the given config and waits until it answers on that bus.
+# Usage: start_bus_daemon <session|system> <config file> <pid file>
+start_bus_daemon() {
+  local bus=$1 config=$2 pidfile=$3
+  dbus-daemon --config-file="$config" --fork --print-pid=3 3>"$pidfile" ||
+    harness_fail "the $bus bus did not start"
+  wait_until 10 "the $bus bus" gdbus call "--$bus" --dest org.freedesktop.DBus \
+    --object-path /org/freedesktop/DBus --method org.freedesktop.DBus.GetId
+}
+
+# Ends the process whose id a component wrote to a file (nothing when there is none).
+kill_pidfile() {
+  local pid
+  pid=$(cat "$1" 2>/dev/null) || return 0
+  kill "$pid" 2>/dev/null || true
+}
+
 require() {
   local name=$1
   [ -z "${started[$name]:-}" ] || return 0

@@ -27,15 +27,10 @@ CONF
   export GVFS_REMOTE_VOLUME_MONITOR_IGNORE=1 GIO_USE_VFS=gvfs
   # gvfsd starts gvfsd-fuse only when GVFS_DISABLE_FUSE is absent (any value disables it).
   unset GVFS_DISABLE_FUSE
-  dbus-daemon --config-file="$dir/session.conf" --fork --print-pid=3 3>"$dir/pid" ||
-    harness_fail "the session bus did not start"
   export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
-  wait_until 10 "the session bus" gdbus call --session --dest org.freedesktop.DBus \
-    --object-path /org/freedesktop/DBus --method org.freedesktop.DBus.GetId
+  start_bus_daemon session "$dir/session.conf" "$dir/pid"
 }
 
 stop_session() {
-  local pid
-  pid=$(cat "$VIGILMOUNT_TEST_ROOT/session-bus/pid" 2>/dev/null) || return 0
-  kill "$pid" 2>/dev/null || true
+  kill_pidfile "$VIGILMOUNT_TEST_ROOT/session-bus/pid"
 }

@@ -29,15 +29,10 @@ start_systembus() {
   </policy>
 </busconfig>
 CONF
-  dbus-daemon --config-file="$dir/system.conf" --fork --print-pid=3 3>"$dir/pid" ||
-    harness_fail "the system bus did not start"
   export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$dir/socket"
-  wait_until 10 "the system bus" gdbus call --system --dest org.freedesktop.DBus \
-    --object-path /org/freedesktop/DBus --method org.freedesktop.DBus.GetId
+  start_bus_daemon system "$dir/system.conf" "$dir/pid"
 }
 
 stop_systembus() {
-  local pid
-  pid=$(cat "$VIGILMOUNT_TEST_ROOT/system-bus/pid" 2>/dev/null) || return 0
-  kill "$pid" 2>/dev/null || true
+  kill_pidfile "$VIGILMOUNT_TEST_ROOT/system-bus/pid"
 }
