@@ -171,20 +171,29 @@ void appendUpperUuid(QByteArray &out, const QUuid &id)
 {
     static constexpr char hex[] = "0123456789ABCDEF";
     const QByteArray bytes = id.toRfc4122();
+    char text[36];
+    char *at = text;
     for (int i = 0; i < 16; ++i) {
         if (i == 4 || i == 6 || i == 8 || i == 10)
-            out.append('-');
-        out.append(hex[uchar(bytes[i]) >> 4]);
-        out.append(hex[uchar(bytes[i]) & 0xf]);
+            *at++ = '-';
+        *at++ = hex[uchar(bytes[i]) >> 4];
+        *at++ = hex[uchar(bytes[i]) & 0xf];
     }
+    out.append(text, 36);
 }
 
 void appendJsonString(QByteArray &out, const QByteArray &utf8)
 {
     static constexpr char hex[] = "0123456789abcdef";
     out.append('"');
-    for (const char ch : utf8) {
-        const auto c = static_cast<unsigned char>(ch);
+    const char *run = utf8.constData(); // start of the bytes that need no escaping
+    const char *end = run + utf8.size();
+    for (const char *at = run; at != end; ++at) {
+        const auto c = static_cast<unsigned char>(*at);
+        if (c >= 0x20 && c != '"' && c != '\\')
+            continue;
+        out.append(run, at - run);
+        run = at + 1;
         switch (c) {
         case '"':
             out.append("\\\"");
@@ -207,16 +216,13 @@ void appendJsonString(QByteArray &out, const QByteArray &utf8)
         case '\f':
             out.append("\\f");
             break;
-        default:
-            if (c < 0x20) {
-                out.append("\\u00");
-                out.append(hex[c >> 4]);
-                out.append(hex[c & 0xf]);
-            } else {
-                out.append(ch);
-            }
+        default: {
+            const char escaped[] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 0xf]};
+            out.append(escaped, 6);
+        }
         }
     }
+    out.append(run, end - run);
     out.append('"');
 }
 
