@@ -16,7 +16,7 @@ test_pkgs=(
   samba smbclient gvfs gvfs-backends gvfs-fuse fuse3 gnome-keyring libsecret-tools
   dbus-daemon dbus-bin libglib2.0-bin xvfb xauth x11-utils xdotool imagemagick
   haskell-gtk-sni-tray-utils iproute2 util-linux procps psmisc python3 python3-dbus
-  python3-gi clang libbenchmark-dev libclang-rt-14-dev desktop-file-utils appstream
+  python3-gi clang libbenchmark-dev libclang-rt-14-dev
 )
 
 pkgs=("${build_pkgs[@]}")
