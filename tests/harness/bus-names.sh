@@ -15,3 +15,22 @@ wait_for_bus_name() {
     sleep 0.05
   done
 }
+
+# start_bus_fake <system|session> <name> <fake script> <dir> <what>: runs one of the Python
+# fakes, keeping its pid and log in <dir>, and waits until it owns <name>.
+start_bus_fake() {
+  local bus=$1 name=$2 script=$3 dir=$4 what=$5
+  mkdir -p "$dir"
+  /usr/bin/python3 "$VIGILMOUNT_HARNESS_DIR/fakes/$script" >"$dir/log" 2>&1 &
+  echo $! >"$dir/pid"
+  wait_for_bus_name "$bus" "$name" "$(cat "$dir/pid")" "$dir/log" ||
+    harness_fail "$what did not take $name"
+}
+
+# stop_bus_fake <dir>: ends the fake started in <dir> and waits for it.
+stop_bus_fake() {
+  local pid
+  pid=$(cat "$1/pid" 2>/dev/null) || return 0
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}

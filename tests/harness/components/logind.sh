@@ -7,17 +7,10 @@ source "$VIGILMOUNT_HARNESS_DIR/bus-names.sh"
 
 start_logind() {
   require systembus
-  local dir="$VIGILMOUNT_TEST_ROOT/logind"
-  mkdir -p "$dir"
-  /usr/bin/python3 "$VIGILMOUNT_HARNESS_DIR/fakes/logind.py" >"$dir/log" 2>&1 &
-  echo $! >"$dir/pid"
-  wait_for_bus_name system org.freedesktop.login1 "$(cat "$dir/pid")" "$dir/log" ||
-    harness_fail "the fake logind did not take org.freedesktop.login1"
+  start_bus_fake system org.freedesktop.login1 logind.py "$VIGILMOUNT_TEST_ROOT/logind" \
+    "the fake logind"
 }
 
 stop_logind() {
-  local pid
-  pid=$(cat "$VIGILMOUNT_TEST_ROOT/logind/pid" 2>/dev/null) || return 0
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  stop_bus_fake "$VIGILMOUNT_TEST_ROOT/logind"
 }

@@ -11,15 +11,10 @@ start_notifications() {
   mkdir -p "$dir"
   export VIGILMOUNT_NOTIFICATIONS_LOG="$dir/calls.jsonl"
   : >"$VIGILMOUNT_NOTIFICATIONS_LOG"
-  /usr/bin/python3 "$VIGILMOUNT_HARNESS_DIR/fakes/notifications.py" >"$dir/log" 2>&1 &
-  echo $! >"$dir/pid"
-  wait_for_bus_name session org.freedesktop.Notifications "$(cat "$dir/pid")" "$dir/log" ||
-    harness_fail "the notification listener did not take org.freedesktop.Notifications"
+  start_bus_fake session org.freedesktop.Notifications notifications.py "$dir" \
+    "the notification listener"
 }
 
 stop_notifications() {
-  local pid
-  pid=$(cat "$VIGILMOUNT_TEST_ROOT/notifications/pid" 2>/dev/null) || return 0
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  stop_bus_fake "$VIGILMOUNT_TEST_ROOT/notifications"
 }
