@@ -1,6 +1,6 @@
 #include "platform/PlexController.h"
 
-#include "settings/HorizontalBlanks.h"
+#include "common/HorizontalBlanks.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "platform/VolumeMounter.h"
 
-#include "settings/HorizontalBlanks.h"
+#include "common/HorizontalBlanks.h"
 
 #include <QCoreApplication>
 #include <QFile>

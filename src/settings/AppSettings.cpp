@@ -1,6 +1,6 @@
 #include "settings/AppSettings.h"
 
-#include "settings/HorizontalBlanks.h"
+#include "common/HorizontalBlanks.h"
 #include "settings/SettingsStore.h"
 
 namespace {

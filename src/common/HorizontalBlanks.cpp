@@ -1,4 +1,4 @@
-#include "settings/HorizontalBlanks.h"
+#include "common/HorizontalBlanks.h"
 
 QString trimmedHorizontalBlanks(const QString &text)
 {
