@@ -79,8 +79,9 @@ int main(int argc, char *argv[])
         break;
     }
 
-    AppDelegate delegate(options.headless ? AppDelegate::Mode::headless
-                                          : AppDelegate::Mode::desktop);
+    CompositionRoot root(options.headless ? CompositionRoot::Mode::headless
+                                          : CompositionRoot::Mode::desktop);
+    AppDelegate delegate(root);
     QObject::connect(&instance, &SingleInstance::reopenRequested, &delegate,
                      &AppDelegate::applicationShouldHandleReopen);
 

@@ -1,10 +1,6 @@
 #include "app/AppDelegate.h"
 
-#include "history/EventLog.h"
-#include "monitor/Watchdog.h"
-#include "settings/AppSettings.h"
 #include "ui/menubar/StatusItemController.h"
-#include "ui/settings/SettingsWindowController.h"
 
 #include <QSignalBlocker>
 #include <QTimer>
@@ -20,9 +16,7 @@ void terminateAtExit()
         return;
     // The process is already going down and parts of the toolkit are torn down: nothing may
     // redraw now. Only the stop record has to reach the disk.
-    const QSignalBlocker quietLog(EventLog::shared());
-    const QSignalBlocker quietWatchdog(Watchdog::shared());
-    g_exitingDelegate->applicationWillTerminate();
+    g_exitingDelegate->terminateQuietly();
     // The stop is on disk. Running the static destructors now would race with the toolkit's
     // D-Bus thread, which is still delivering events (a crash at exit): end here instead, with
     // the failure status the windowing layer exits with.
@@ -30,12 +24,19 @@ void terminateAtExit()
 }
 } // namespace
 
-AppDelegate::AppDelegate(Mode mode, QObject *parent) : QObject(parent), m_mode(mode) {}
+AppDelegate::AppDelegate(CompositionRoot &root, QObject *parent) : QObject(parent), m_root(root) {}
 
 AppDelegate::~AppDelegate()
 {
     if (g_exitingDelegate == this)
         g_exitingDelegate = nullptr;
+}
+
+void AppDelegate::terminateQuietly()
+{
+    const QSignalBlocker quietLog(m_root.log());
+    const QSignalBlocker quietWatchdog(m_root.watchdog());
+    applicationWillTerminate();
 }
 
 void AppDelegate::terminateAlsoOnExit()
@@ -50,11 +51,14 @@ void AppDelegate::applicationDidFinishLaunching()
     if (m_launched)
         return;
     m_launched = true;
-    if (m_mode == Mode::desktop)
-        m_statusItemController = std::make_unique<StatusItemController>();
-    Watchdog::shared().start();
-    if (m_mode == Mode::desktop)
-        SettingsWindowController::shared().applyFirstLaunchRule(AppSettings::shared());
+    SettingsWindowController *window = m_root.windowController();
+    if (window) {
+        m_statusItemController = std::make_unique<StatusItemController>(
+            m_root.watchdog(), m_root.settings(), m_root.log(), *window);
+    }
+    m_root.watchdog().start();
+    if (window)
+        window->applyFirstLaunchRule();
     // Registered only now, after the tray item and the D-Bus services exist: exit handlers
     // run in reverse order, so ours runs before the toolkit's D-Bus state is torn down.
     terminateAlsoOnExit();
@@ -67,8 +71,8 @@ bool AppDelegate::applicationShouldHandleReopen()
         QTimer::singleShot(0, this, &AppDelegate::applicationShouldHandleReopen);
         return true;
     }
-    if (m_mode == Mode::desktop)
-        SettingsWindowController::shared().show(SettingsTab::general);
+    if (SettingsWindowController *window = m_root.windowController())
+        window->show(SettingsTab::general);
     return true;
 }
 
@@ -77,6 +81,6 @@ void AppDelegate::applicationWillTerminate()
     if (m_terminated || !m_launched)
         return;
     m_terminated = true;
-    Watchdog::shared().stop();
-    EventLog::shared().flush();
+    m_root.watchdog().stop();
+    m_root.log().flush();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/CompositionRoot.h"
+
 #include <QObject>
 #include <memory>
 
@@ -13,12 +15,8 @@ class AppDelegate : public QObject
     Q_OBJECT
 
 public:
-    enum class Mode { desktop, headless };
-
-    explicit AppDelegate(Mode mode, QObject *parent = nullptr);
+    explicit AppDelegate(CompositionRoot &root, QObject *parent = nullptr);
     ~AppDelegate() override;
-
-    Mode mode() const { return m_mode; }
 
     StatusItemController *statusItemController() const { return m_statusItemController.get(); }
 
@@ -31,13 +29,16 @@ public Q_SLOTS:
     // Stops the watchdog (which records appStopped) and waits until the history is on disk.
     // Runs once, however many ways the end is reached.
     void applicationWillTerminate();
+    // The same, with the history's and the watchdog's notifications blocked: used when the
+    // process is already going down and nothing may redraw.
+    void terminateQuietly();
 
 private:
     // When the display connection breaks at the end of a session, the windowing layer ends
     // the process with exit() from inside the event loop. This hook still runs the normal
     // termination for the delegate that is alive at that moment.
     void terminateAlsoOnExit();
-    Mode m_mode;
+    CompositionRoot &m_root;
     std::unique_ptr<StatusItemController> m_statusItemController;
     bool m_launched = false;
     bool m_terminated = false;

@@ -1,14 +1,11 @@
 #include "app/ProductionServices.h"
 
-#include "history/EventLog.h"
-#include "monitor/Watchdog.h"
 #include "platform/DesktopNotifications.h"
 #include "platform/FileBrowser.h"
 #include "platform/Keychain.h"
 #include "platform/PlexMediaServer.h"
 #include "platform/SleepWakeMonitor.h"
 #include "platform/VolumeMounter.h"
-#include "settings/AppSettings.h"
 
 #include <variant>
 
@@ -57,12 +54,4 @@ WatchdogServices makeProductionServices()
                             std::make_shared<LinuxCredentials>(),
                             std::make_shared<DesktopNotifications>(),
                             std::make_shared<SleepWakeMonitor>()};
-}
-
-Watchdog &Watchdog::shared()
-{
-    // Lives until the process ends, like the settings and the history it works with.
-    static Watchdog *const instance =
-        new Watchdog(AppSettings::shared(), EventLog::shared(), makeProductionServices());
-    return *instance;
 }

@@ -1,7 +1,5 @@
 #include "history/EventLog.h"
 
-#include "platform/SystemLog.h"
-
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -18,14 +16,11 @@ constexpr qint64 readChunk = 64 * 1024;
 
 // Appends one encoded line. A file that does not end in a line feed (an append torn by a
 // crash or a full disk) gets one first, so the torn line cannot swallow this record.
-void appendToFile(const QString &path, const QByteArray &line)
+bool appendToFile(const QString &path, const QByteArray &line)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered)) {
-        if (!QFile::exists(path))
-            writeFileAtomically(path, line);
-        return;
-    }
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered))
+        return !QFile::exists(path) && writeFileAtomically(path, line);
     const qint64 size = file.size();
     QByteArray bytes = line;
     if (size > 0) {
@@ -33,8 +28,7 @@ void appendToFile(const QString &path, const QByteArray &line)
         if (file.seek(size - 1) && file.read(&last, 1) == 1 && last != '\n')
             bytes.prepend('\n');
     }
-    if (file.seek(size))
-        file.write(bytes);
+    return file.seek(size) && file.write(bytes) == bytes.size();
 }
 
 QByteArray encodeAll(const QList<LogEvent> &events)
@@ -65,12 +59,6 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes)
     return true;
 }
 
-EventLog &EventLog::shared()
-{
-    static EventLog *instance = new EventLog(defaultDirectory());
-    return *instance;
-}
-
 QString EventLog::defaultDirectory()
 {
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
@@ -79,8 +67,9 @@ QString EventLog::defaultDirectory()
     return base + QStringLiteral("/Vigilmount");
 }
 
-EventLog::EventLog(const QString &directory, QObject *parent)
-    : QObject(parent), m_filePath(directory + QStringLiteral("/events.jsonl"))
+EventLog::EventLog(const QString &directory, LineSink systemLog, QObject *parent)
+    : QObject(parent), m_filePath(directory + QStringLiteral("/events.jsonl")),
+      m_systemLog(std::move(systemLog))
 {
     // A folder that cannot be created leaves a history that lives in memory only.
     if (QDir().mkpath(directory))
@@ -183,17 +172,37 @@ void EventLog::appendLine(const LogEvent &event)
 {
     // The system log and the file are both written on the writer thread, in record order.
     const QByteArray line = event.toJson() + '\n';
-    m_writer.start([path = m_filePath, line, logLine = systemLogLine(event.kind, event.detail)] {
-        SystemLog::write(logLine);
-        appendToFile(path, line);
-    });
+    m_writer.start(
+        [this, path = m_filePath, line, logLine = systemLogLine(event.kind, event.detail)] {
+            if (m_systemLog)
+                m_systemLog(logLine);
+            reportWrite(appendToFile(path, line));
+        });
 }
 
 void EventLog::rewriteFile()
 {
-    m_writer.start([path = m_filePath, snapshot = m_events] {
-        writeFileAtomically(path, encodeAll(snapshot));
+    m_writer.start([this, path = m_filePath, snapshot = m_events] {
+        reportWrite(writeFileAtomically(path, encodeAll(snapshot)));
     });
+}
+
+void EventLog::reportWrite(bool ok)
+{
+    // The writer never touches model state: the outcome is queued to the main thread (and
+    // dropped with the log if it is already going away; the destructor waits for the writer).
+    std::optional<QString> error;
+    if (!ok)
+        error = QStringLiteral("The history file %1 couldn't be written.").arg(m_filePath);
+    QMetaObject::invokeMethod(
+        this,
+        [this, error] {
+            if (m_lastWriteError == error)
+                return;
+            m_lastWriteError = error;
+            Q_EMIT lastWriteErrorChanged();
+        },
+        Qt::QueuedConnection);
 }
 
 void EventLog::prune(qint64 olderThanDays)

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
+#include <functional>
 #include <optional>
 
 // The history: records in memory (oldest first, at most 8000), mirrored to a JSON-lines file
@@ -19,13 +20,15 @@ class EventLog : public QObject
 public:
     static constexpr qsizetype maxEvents = 8000;
 
-    // The process-wide store at $XDG_DATA_HOME/Vigilmount/events.jsonl, created on first use.
-    static EventLog &shared();
+    // Receives the system-log line of each record ("[Vigilmount] kind: detail"), on the writer
+    // thread, in record order, right before the record's file append.
+    using LineSink = std::function<void(const QString &line)>;
+
     // The default history folder ($XDG_DATA_HOME/Vigilmount).
     static QString defaultDirectory();
 
     // A store whose file is "events.jsonl" in the given folder; loads it synchronously.
-    explicit EventLog(const QString &directory, QObject *parent = nullptr);
+    explicit EventLog(const QString &directory, LineSink systemLog = {}, QObject *parent = nullptr);
     // Waits until every queued write has reached the file.
     ~EventLog() override;
 
@@ -38,6 +41,8 @@ public:
     std::optional<LogEvent> lastEvent(LogEvent::Kind kind) const;
     QString exportTSV(const std::optional<QList<LogEvent>> &records = std::nullopt) const;
     QString fileURL() const { return m_filePath; }
+    // Why the last file write failed (none once a later write succeeded).
+    std::optional<QString> lastWriteError() const { return m_lastWriteError; }
 
     // Blocks until every write queued so far has finished (used at exit and by tests).
     void flush();
@@ -52,13 +57,18 @@ public:
 Q_SIGNALS:
     // The list changed (once per assignment, as with any observable property).
     void eventsChanged();
+    void lastWriteErrorChanged();
 
 private:
     void appendLine(const LogEvent &event);
     void rewriteFile();
+    // Called on the writer thread; hands the result to the main thread.
+    void reportWrite(bool ok);
 
     QList<LogEvent> m_events;
     QString m_filePath;
+    LineSink m_systemLog;
+    std::optional<QString> m_lastWriteError;
     QThreadPool m_writer;
 };
 

@@ -10,14 +10,12 @@
 #include <cmath>
 #include <limits>
 
-using namespace std::chrono_literals;
 using Kind = LogEvent::Kind;
 
 namespace {
 
 constexpr double secondsPerMinute = 60.0;
 constexpr double shortestIntervalSeconds = 30.0;
-constexpr double toleranceFraction = 0.1;
 constexpr qint64 shortestRetentionDays = 7;
 
 // Between the texts of the two steps in lastMessage: space, middle dot, space.
@@ -36,9 +34,11 @@ QString secondsText(std::chrono::milliseconds span)
 // Everything the watchdog keeps besides its observable state.
 struct Watchdog::Private
 {
-    Private(AppSettings &settings, EventLog &log, WatchdogServices services)
+    Private(AppSettings &settings, EventLog &log, WatchdogServices services, Timing timing)
         : settings(settings), log(log), services(std::move(services)),
-          notifier(settings, this->services.notifications)
+          notifier(settings, this->services.notifications), wakeDelay(timing.wakeDelay),
+          launchBound(timing.launchBound), mountBound(timing.mountBound),
+          timerPeriodOverride(timing.timerPeriod)
     {}
 
     AppSettings &settings;
@@ -50,17 +50,16 @@ struct Watchdog::Private
     std::optional<bool> previousPlexUp;
     std::optional<bool> previousVolumeUp;
 
+    const std::chrono::milliseconds wakeDelay;
+    const std::chrono::milliseconds launchBound;
+    const std::chrono::milliseconds mountBound;
+    const std::optional<std::chrono::milliseconds> timerPeriodOverride;
+
     QTimer timer;
     std::chrono::milliseconds interval{0};
-    std::chrono::milliseconds tolerance{0};
     std::optional<Instant> timerArmedAt;
-    std::optional<std::chrono::milliseconds> timerPeriodOverride;
     QMetaObject::Connection intervalSubscription;
     QMetaObject::Connection wakeSubscription;
-
-    std::chrono::milliseconds wakeDelay = 15s;
-    std::chrono::milliseconds launchBound = 90s;
-    std::chrono::milliseconds mountBound = 120s;
 
     // Starts the launch of the media server and waits (bounded) for its outcome.
     CompletionAwaiter<LaunchOutcome> launch(QObject *owner, const QString &path) const
@@ -96,8 +95,9 @@ struct Watchdog::Private
     }
 };
 
-Watchdog::Watchdog(AppSettings &settings, EventLog &log, WatchdogServices services, QObject *parent)
-    : QObject(parent), d(std::make_unique<Private>(settings, log, std::move(services)))
+Watchdog::Watchdog(AppSettings &settings, EventLog &log, WatchdogServices services, Timing timing,
+                   QObject *parent)
+    : QObject(parent), d(std::make_unique<Private>(settings, log, std::move(services), timing))
 {
     d->timer.setSingleShot(false);
     d->timer.setTimerType(Qt::CoarseTimer);
@@ -310,9 +310,7 @@ void Watchdog::scheduleTimer()
 {
     d->timer.stop();
     d->interval = intervalForMinutes(d->settings.checkIntervalMinutes());
-    d->tolerance = std::chrono::milliseconds(
-        std::llround(static_cast<double>(d->interval.count()) * toleranceFraction));
-    // A coarse timer fires within 5 % of its interval, inside the tolerance.
+    // A coarse timer fires within 5 % of its interval.
     d->timer.start(d->timerPeriodOverride.value_or(d->interval));
     d->timerArmedAt = Clock::now();
 }
@@ -335,36 +333,9 @@ std::chrono::milliseconds Watchdog::timerInterval() const
     return d->interval;
 }
 
-std::chrono::milliseconds Watchdog::timerTolerance() const
-{
-    return d->tolerance;
-}
-
 std::optional<Instant> Watchdog::timerArmedAt() const
 {
     return d->timerArmedAt;
-}
-
-void Watchdog::setTimerPeriodForTesting(std::chrono::milliseconds period)
-{
-    d->timerPeriodOverride = period;
-    if (d->timer.isActive())
-        d->timer.start(period);
-}
-
-void Watchdog::setWakeDelay(std::chrono::milliseconds delay)
-{
-    d->wakeDelay = delay;
-}
-
-void Watchdog::setLaunchBound(std::chrono::milliseconds bound)
-{
-    d->launchBound = bound;
-}
-
-void Watchdog::setMountBound(std::chrono::milliseconds bound)
-{
-    d->mountBound = bound;
 }
 
 // ---- observable state -----------------------------------------------------------------

@@ -13,6 +13,20 @@
 class AppSettings;
 class EventLog;
 
+// How long the watchdog waits for things. Production uses the defaults; tests shorten them.
+struct WatchdogTiming
+{
+    // After a wake, until the network is back.
+    std::chrono::milliseconds wakeDelay = std::chrono::seconds(15);
+    // Until a launch must have reported back before it counts as failed.
+    std::chrono::milliseconds launchBound = std::chrono::seconds(90);
+    // Until a mount must have reported back (the mounter gives up on its own after 60 s).
+    std::chrono::milliseconds mountBound = std::chrono::seconds(120);
+    // Runs the repeating timer with this period instead of the interval (which is still
+    // what timerInterval() reports).
+    std::optional<std::chrono::milliseconds> timerPeriod;
+};
+
 // Keeps the media server running and the share mounted: one check cycle at start-up, on a
 // timer and after wake; records findings, repairs what is down and notifies the user.
 // Everything runs on the main thread; isChecking guards against overlapping cycles.
@@ -21,10 +35,9 @@ class Watchdog : public QObject
     Q_OBJECT
 
 public:
-    // The process-wide watchdog wired to the Linux services, created on first use.
-    static Watchdog &shared();
+    using Timing = WatchdogTiming;
 
-    Watchdog(AppSettings &settings, EventLog &log, WatchdogServices services,
+    Watchdog(AppSettings &settings, EventLog &log, WatchdogServices services, Timing timing = {},
              QObject *parent = nullptr);
     ~Watchdog() override;
 
@@ -52,23 +65,12 @@ public:
     // Stops the timer and records appStopped.
     void stop();
 
-    // Timing, exposed for tests. The repeating timer's interval follows checkIntervalMinutes
-    // with a 30 s floor; its tolerance is a tenth of the interval.
+    // The repeating timer's interval follows checkIntervalMinutes with a 30 s floor.
     static std::chrono::milliseconds intervalForMinutes(double minutes);
     bool isTimerArmed() const;
     std::chrono::milliseconds timerInterval() const;
-    std::chrono::milliseconds timerTolerance() const;
     // When the timer was last (re-)armed; its next cycle is due one interval later.
     std::optional<Instant> timerArmedAt() const;
-    // Runs the timer with this period instead of the interval (which is still reported).
-    void setTimerPeriodForTesting(std::chrono::milliseconds period);
-    // How long after a wake the wake cycle runs (15 s).
-    void setWakeDelay(std::chrono::milliseconds delay);
-    // How long a launch may take to report back before it counts as failed (90 s).
-    void setLaunchBound(std::chrono::milliseconds bound);
-    // How long a mount may take to report back before it counts as failed (120 s; the
-    // mounter gives up on its own after 60 s).
-    void setMountBound(std::chrono::milliseconds bound);
 
 Q_SIGNALS:
     void plexRunningChanged();

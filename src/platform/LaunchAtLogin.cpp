@@ -1,7 +1,5 @@
 #include "platform/LaunchAtLogin.h"
 
-#include "history/EventLog.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -48,13 +46,7 @@ bool execTargetExists(const QString &program)
 
 } // namespace
 
-LaunchAtLogin &LaunchAtLogin::shared()
-{
-    static LaunchAtLogin *instance = new LaunchAtLogin(EventLog::shared());
-    return *instance;
-}
-
-LaunchAtLogin::LaunchAtLogin(EventLog &log, QObject *parent) : QObject(parent), m_log(log)
+LaunchAtLogin::LaunchAtLogin(QObject *parent) : QObject(parent)
 {
     m_isEnabled = status() == enabled;
 }
@@ -79,13 +71,6 @@ QString LaunchAtLogin::quotedExec(const QString &program)
         quoted += c;
     }
     return quoted + QLatin1Char('"');
-}
-
-QString LaunchAtLogin::programPath() const
-{
-    if (!m_programPath.isEmpty())
-        return m_programPath;
-    return QCoreApplication::applicationFilePath();
 }
 
 LaunchAtLogin::Status LaunchAtLogin::status() const
@@ -123,7 +108,7 @@ std::optional<QString> LaunchAtLogin::registerEntry()
     g_key_file_set_string(entry, group, "Name", "Vigilmount");
     g_key_file_set_string(entry, group, "Comment",
                           "Keeps Plex Media Server running and its media share mounted");
-    g_key_file_set_string(entry, group, "Exec", quotedExec(programPath()).toUtf8().constData());
+    g_key_file_set_string(entry, group, "Exec", quotedExec(QCoreApplication::applicationFilePath()).toUtf8().constData());
     g_key_file_set_string(entry, group, "Icon", "vigilmount");
     g_key_file_set_boolean(entry, group, "Terminal", false);
     g_key_file_set_boolean(entry, group, "X-GNOME-Autostart-enabled", true);
@@ -150,7 +135,7 @@ std::optional<QString> LaunchAtLogin::unregisterEntry()
     return std::nullopt;
 }
 
-void LaunchAtLogin::setEnabled(bool wanted)
+::Status LaunchAtLogin::setEnabled(bool wanted)
 {
     std::optional<QString> error;
     if (wanted) {
@@ -160,9 +145,8 @@ void LaunchAtLogin::setEnabled(bool wanted)
         error = unregisterEntry();
     }
     setLastError(error);
-    if (error)
-        m_log.record(LogEvent::Kind::error, QStringLiteral("Launch at login: ") + *error);
     setIsEnabled(status() == enabled);
+    return error ? ::Status::failure(*error) : ::Status::success({});
 }
 
 void LaunchAtLogin::refresh()

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "common/Outcome.h"
+
 #include <QObject>
 #include <QString>
 #include <optional>
-
-class EventLog;
 
 // Starting Vigilmount at login, through the XDG autostart entry
 // $XDG_CONFIG_HOME/autostart/vigilmount.desktop. The entry on disk is the only truth.
@@ -16,10 +16,7 @@ public:
     // Registration status values, as the General tab shows them.
     enum Status { notRegistered = 0, enabled = 1, requiresApproval = 2, notFound = 3 };
 
-    static LaunchAtLogin &shared();
-
-    // log receives an "error" record when a change fails.
-    explicit LaunchAtLogin(EventLog &log, QObject *parent = nullptr);
+    explicit LaunchAtLogin(QObject *parent = nullptr);
 
     bool isEnabled() const { return m_isEnabled; }
     std::optional<QString> lastError() const { return m_lastError; }
@@ -27,16 +24,14 @@ public:
     // The status read afresh from disk.
     Status status() const;
 
-    void setEnabled(bool enabled);
+    // Registers or unregisters; a failure is also kept in lastError.
+    ::Status setEnabled(bool enabled);
     void refresh();
 
     // $XDG_CONFIG_HOME/autostart/vigilmount.desktop.
     static QString entryPath();
     // A program path as one quoted Exec word of a desktop entry.
     static QString quotedExec(const QString &program);
-    // The program the entry starts: the running binary unless another path was set.
-    QString programPath() const;
-    void setProgramPath(const QString &path) { m_programPath = path; }
 
 Q_SIGNALS:
     void isEnabledChanged(bool value);
@@ -49,8 +44,6 @@ private:
     void setIsEnabled(bool value);
     void setLastError(const std::optional<QString> &value);
 
-    EventLog &m_log;
-    QString m_programPath;
     bool m_isEnabled = false;
     std::optional<QString> m_lastError;
 };

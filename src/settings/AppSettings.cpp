@@ -49,12 +49,6 @@ void assign(AppSettings *self, T &field, const T &value, Signal signal)
 
 } // namespace
 
-AppSettings &AppSettings::shared()
-{
-    static AppSettings *instance = new AppSettings;
-    return *instance;
-}
-
 AppSettings::AppSettings(QObject *parent) : QObject(parent), m_store(SettingsStore::open())
 {
     const QSettings &s = *m_store;

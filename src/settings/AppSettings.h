@@ -33,9 +33,6 @@ public:
     static inline const QString defaultPlexAppPath =
         QStringLiteral("/usr/lib/plexmediaserver/Plex Media Server");
 
-    // The process-wide instance, created on first use.
-    static AppSettings &shared();
-
     // Reads the settings file once. Tests build their own instances to simulate a relaunch.
     explicit AppSettings(QObject *parent = nullptr);
     ~AppSettings() override;

@@ -19,9 +19,11 @@ const QString normalDescription = QStringLiteral("Vigilmount");
 const QString attentionDescription = QStringLiteral("Vigilmount \u2014 attention needed");
 } // namespace
 
-StatusItemController::StatusItemController(QObject *parent)
-    : QObject(parent), m_watchdog(Watchdog::shared()), m_settings(AppSettings::shared()),
-      m_log(EventLog::shared()), m_menu(std::make_unique<QMenu>())
+StatusItemController::StatusItemController(Watchdog &watchdog, AppSettings &settings,
+                                           EventLog &log, SettingsWindowController &window,
+                                           QObject *parent)
+    : QObject(parent), m_watchdog(watchdog), m_settings(settings), m_log(log), m_window(window),
+      m_menu(std::make_unique<QMenu>())
 {
     m_tray = new QSystemTrayIcon(this);
     m_tray->setToolTip(tooltip);
@@ -152,10 +154,10 @@ void StatusItemController::trigger(StatusMenuModel::Action action)
         m_watchdog.openVolume();
         break;
     case Action::openHistory:
-        SettingsWindowController::shared().show(SettingsTab::history);
+        m_window.show(SettingsTab::history);
         break;
     case Action::openSettings:
-        SettingsWindowController::shared().show(SettingsTab::general);
+        m_window.show(SettingsTab::general);
         break;
     case Action::quit:
         QCoreApplication::quit();

@@ -10,6 +10,7 @@ class EventLog;
 class QAction;
 class QMenu;
 class QSystemTrayIcon;
+class SettingsWindowController;
 class Watchdog;
 
 // The tray icon and its menu. The icon turns into a warning triangle while something watched
@@ -21,7 +22,8 @@ class StatusItemController : public QObject
     Q_OBJECT
 
 public:
-    explicit StatusItemController(QObject *parent = nullptr);
+    StatusItemController(Watchdog &watchdog, AppSettings &settings, EventLog &log,
+                         SettingsWindowController &window, QObject *parent = nullptr);
     ~StatusItemController() override;
 
     QSystemTrayIcon &trayIcon() const { return *m_tray; }
@@ -48,6 +50,7 @@ private:
     Watchdog &m_watchdog;
     AppSettings &m_settings;
     EventLog &m_log;
+    SettingsWindowController &m_window;
     std::unique_ptr<QMenu> m_menu;
     QSystemTrayIcon *m_tray = nullptr;
     bool m_attention = false;

@@ -1,5 +1,6 @@
 #include "ui/settings/GeneralSettingsView.h"
 
+#include "history/EventLog.h"
 #include "monitor/Watchdog.h"
 #include "platform/LaunchAtLogin.h"
 #include "settings/AppSettings.h"
@@ -20,8 +21,9 @@
 using namespace SettingsForm;
 
 GeneralSettingsView::GeneralSettingsView(AppSettings &settings, LaunchAtLogin &launchAtLogin,
-                                         Watchdog &watchdog, QWidget *parent)
+                                         Watchdog &watchdog, EventLog &log, QWidget *parent)
     : QWidget(parent), m_settings(settings), m_launchAtLogin(launchAtLogin), m_watchdog(watchdog),
+      m_log(log),
       m_statusSource([&launchAtLogin] { return launchAtLogin.status(); })
 {
     QVBoxLayout *form = makeScrollingForm(this);
@@ -86,7 +88,9 @@ GeneralSettingsView::GeneralSettingsView(AppSettings &settings, LaunchAtLogin &l
     connect(m_stepper, &Stepper::stepped, this, &GeneralSettingsView::step);
     connect(m_wakeToggle, &QCheckBox::clicked, &m_settings, &AppSettings::setCheckOnWake);
     connect(m_loginToggle, &QCheckBox::clicked, this, [this](bool on) {
-        m_launchAtLogin.setEnabled(on);
+        const Status changed = m_launchAtLogin.setEnabled(on);
+        if (!changed)
+            m_log.record(LogEvent::Kind::error, QStringLiteral("Launch at login: ") + changed.error());
         refresh();
     });
     connect(m_notifyToggle, &QCheckBox::clicked, &m_settings, &AppSettings::setNotifyOnAction);

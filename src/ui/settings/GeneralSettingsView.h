@@ -4,6 +4,7 @@
 #include <functional>
 
 class AppSettings;
+class EventLog;
 class LaunchAtLogin;
 class QCheckBox;
 class QLabel;
@@ -27,8 +28,9 @@ public:
     // anything else reads "Unknown").
     using StatusSource = std::function<int()>;
 
+    // A failed change of the login item is recorded in log as an "error" record.
     GeneralSettingsView(AppSettings &settings, LaunchAtLogin &launchAtLogin, Watchdog &watchdog,
-                        QWidget *parent = nullptr);
+                        EventLog &log, QWidget *parent = nullptr);
 
     // Tests read the status from their own source.
     void setStatusSourceForTesting(StatusSource source);
@@ -49,6 +51,7 @@ private:
     AppSettings &m_settings;
     LaunchAtLogin &m_launchAtLogin;
     Watchdog &m_watchdog;
+    EventLog &m_log;
     StatusSource m_statusSource;
 
     QLineEdit *m_intervalField;

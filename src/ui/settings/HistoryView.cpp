@@ -118,10 +118,6 @@ Instant HistoryView::startDate(Window window, Instant now)
     return Instant::min();
 }
 
-HistoryView::HistoryView(QWidget *parent)
-    : HistoryView(EventLog::shared(), AppSettings::shared(), parent)
-{}
-
 HistoryView::HistoryView(EventLog &log, AppSettings &settings, QWidget *parent)
     : QWidget(parent), m_log(log), m_settings(settings)
 {

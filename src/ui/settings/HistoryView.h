@@ -39,8 +39,6 @@ public:
 
     static inline const QString proposedExportName = QStringLiteral("Vigilmount-history.tsv");
 
-    // The shared history and settings.
-    explicit HistoryView(QWidget *parent = nullptr);
     HistoryView(EventLog &log, AppSettings &settings, QWidget *parent = nullptr);
 
     Filter filter() const { return m_filter; }

@@ -14,12 +14,12 @@ const QList<SettingsTab> &allSettingsTabs()
 }
 } // namespace
 
-SettingsRootView::SettingsRootView(SettingsUIState &state, QWidget *parent)
-    : QTabWidget(parent), m_state(state)
+SettingsRootView::SettingsRootView(const SettingsContext &context, QWidget *parent)
+    : QTabWidget(parent), m_state(context.uiState)
 {
     setDocumentMode(false);
     for (const SettingsTab tab : allSettingsTabs())
-        addTab(makeSettingsTabContent(tab, this), symbolIcon(symbol(tab)), label(tab));
+        addTab(makeSettingsTabContent(tab, context, this), symbolIcon(symbol(tab)), label(tab));
     setCurrentIndex(static_cast<int>(allSettingsTabs().indexOf(m_state.tab())));
 
     connect(this, &QTabWidget::currentChanged, this, [this](int index) {

@@ -5,6 +5,7 @@
 #include <QTabWidget>
 
 class SettingsUIState;
+struct SettingsContext;
 
 // The window's content: the four tabs, whose selection follows SettingsUIState both ways
 // (setting the state selects a tab; clicking a tab writes the state).
@@ -16,7 +17,7 @@ public:
     static constexpr int width = 560;
     static constexpr int height = 470;
 
-    explicit SettingsRootView(SettingsUIState &state, QWidget *parent = nullptr);
+    explicit SettingsRootView(const SettingsContext &context, QWidget *parent = nullptr);
 
     static QString label(SettingsTab tab);
     static QString symbol(SettingsTab tab);

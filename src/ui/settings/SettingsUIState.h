@@ -11,8 +11,6 @@ class SettingsUIState : public QObject
     Q_OBJECT
 
 public:
-    static SettingsUIState &shared();
-
     SettingsTab tab() const { return m_tab; }
     // Notifies on every assignment, also when the tab does not change.
     void setTab(SettingsTab tab);
@@ -21,6 +19,5 @@ Q_SIGNALS:
     void tabChanged(SettingsTab tab);
 
 private:
-    SettingsUIState() = default;
     SettingsTab m_tab = SettingsTab::general;
 };

@@ -26,7 +26,7 @@ void storeGeometry(const QWidget &window)
 class SettingsWindow : public QWidget
 {
 public:
-    SettingsWindow()
+    explicit SettingsWindow(const SettingsContext &context)
         : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint)
     {
@@ -34,7 +34,7 @@ public:
         setObjectName(QStringLiteral("VigilmountSettings"));
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
-        auto *root = new SettingsRootView(SettingsUIState::shared(), this);
+        auto *root = new SettingsRootView(context, this);
         root->setFixedSize(SettingsRootView::width, SettingsRootView::height);
         layout->addWidget(root, 0, Qt::AlignCenter);
         setFixedSize(SettingsRootView::width, SettingsRootView::height);
@@ -58,15 +58,19 @@ protected:
 
 } // namespace
 
-SettingsWindowController &SettingsWindowController::shared()
+SettingsWindowController::SettingsWindowController(const SettingsContext &context, QObject *parent)
+    : QObject(parent), m_context(context)
 {
-    static auto *instance = new SettingsWindowController;
-    return *instance;
+}
+
+SettingsWindowController::~SettingsWindowController()
+{
+    delete m_window;
 }
 
 void SettingsWindowController::show(SettingsTab tab)
 {
-    SettingsUIState::shared().setTab(tab);
+    m_context.uiState.setTab(tab);
     if (!m_window)
         buildWindow();
     m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
@@ -77,7 +81,7 @@ void SettingsWindowController::show(SettingsTab tab)
 
 void SettingsWindowController::buildWindow()
 {
-    auto *window = new SettingsWindow;
+    auto *window = new SettingsWindow(m_context);
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect frame = window->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
@@ -97,9 +101,9 @@ void SettingsWindowController::buildWindow()
     m_window = window;
 }
 
-bool SettingsWindowController::applyFirstLaunchRule(const AppSettings &settings)
+bool SettingsWindowController::applyFirstLaunchRule()
 {
-    if (!settings.serverHost().isEmpty() || SettingsStore::hasLaunchedBefore())
+    if (!m_context.settings.serverHost().isEmpty() || SettingsStore::hasLaunchedBefore())
         return false;
     SettingsStore::setHasLaunchedBefore();
     show(SettingsTab::general);

@@ -1,11 +1,10 @@
 #pragma once
 
 #include "ui/settings/SettingsTab.h"
+#include "ui/settings/SettingsTabContent.h"
 
 #include <QObject>
 #include <QPointer>
-
-class AppSettings;
 #include <QWidget>
 
 // Owns the one settings window. show(tab) builds it on first use and reuses it afterwards;
@@ -15,7 +14,9 @@ class SettingsWindowController : public QObject
     Q_OBJECT
 
 public:
-    static SettingsWindowController &shared();
+    explicit SettingsWindowController(const SettingsContext &context, QObject *parent = nullptr);
+    // Closes and deletes the window, if one was built.
+    ~SettingsWindowController() override;
 
     // Selects the tab first (so an open window switches at once), builds the window if there
     // is none, then shows it, raises it and asks for focus.
@@ -26,14 +27,14 @@ public:
 
     // First launch: with no server address and no earlier launch, remember the launch and
     // open General. Returns whether the window was opened.
-    bool applyFirstLaunchRule(const AppSettings &settings);
+    bool applyFirstLaunchRule();
 
     // Settings store key of the saved window geometry.
     static inline const QString geometryKey = QStringLiteral("VigilmountSettings");
 
 private:
-    SettingsWindowController() = default;
     void buildWindow();
 
+    SettingsContext m_context;
     QPointer<QWidget> m_window;
 };
