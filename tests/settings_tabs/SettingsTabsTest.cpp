@@ -139,22 +139,6 @@ private Q_SLOTS:
         QTRY_VERIFY(!child("checkSpinner")->isVisible());
     }
 
-    void loginStatusCaptions()
-    {
-        auto *tab = general();
-        view = tab;
-        int status = 0;
-        tab->setStatusSourceForTesting([&] { return status; });
-        const QStringList captions = {
-            QStringLiteral("Off"), QStringLiteral("Enabled"),
-            QStringLiteral("Needs approval in System Settings › General › Login Items"),
-            QStringLiteral("Not registered")};
-        for (status = 0; status < captions.size(); ++status) {
-            w->settings.setCheckOnWake(status % 2); // any change redraws
-            QCOMPARE(text("loginStatus"), captions[status]);
-        }
-    }
-
     void loginFailureShowsInRed()
     {
         view = general();

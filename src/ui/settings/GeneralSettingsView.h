@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QWidget>
-#include <functional>
 
 class AppSettings;
 class LaunchAtLogin;
@@ -9,6 +8,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QVBoxLayout;
 class Spinner;
 class Stepper;
 class Watchdog;
@@ -20,27 +20,18 @@ class GeneralSettingsView : public QWidget
     Q_OBJECT
 
 public:
-    static constexpr double stepperMinimum = 0.5;
-    static constexpr double stepperMaximum = 720.0;
-
-    // Where the login item's registration status is read from (LaunchAtLogin::Status values,
-    // anything else reads "Unknown").
-    using StatusSource = std::function<int()>;
-
     GeneralSettingsView(AppSettings &settings, LaunchAtLogin &launchAtLogin, Watchdog &watchdog,
                         QWidget *parent = nullptr);
-
-    // Tests read the status from their own source.
-    void setStatusSourceForTesting(StatusSource source);
-
-    // The caption for a registration status.
-    static QString loginItemStatusText(int status);
 
 protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
+    void buildIntervalSection(QVBoxLayout *form);
+    void buildLoginSection(QVBoxLayout *form);
+    void buildCheckSection(QVBoxLayout *form);
+    void connectControls();
     void step(int direction);
     void commitInterval();
     void showInterval();
@@ -49,7 +40,6 @@ private:
     AppSettings &m_settings;
     LaunchAtLogin &m_launchAtLogin;
     Watchdog &m_watchdog;
-    StatusSource m_statusSource;
 
     QLineEdit *m_intervalField;
     Stepper *m_stepper;
