@@ -238,8 +238,7 @@ private Q_SLOTS:
     void mountNowShowsTheCycleSummary()
     {
         w->share->hold = true;
-        auto *tab = volume();
-        view = tab;
+        view = volume();
         auto *button = child<QPushButton>("mountNowButton");
         // Pressed while a cycle runs: that cycle's summary at once, no second mount.
         w->watchdog->checkNow(QStringLiteral("timer"));
@@ -254,8 +253,7 @@ private Q_SLOTS:
         QVERIFY(!button->isEnabled());
         QTRY_VERIFY(w->share->pending());
         w->share->release();
-        QTRY_VERIFY(!tab->isMounting());
-        QVERIFY(button->isEnabled());
+        QTRY_VERIFY(button->isEnabled());
         QCOMPARE(text("mountResult"), QStringLiteral("Plex running · Volume remounted"));
     }
 
@@ -308,17 +306,15 @@ private Q_SLOTS:
         recordAt(w->log, Kind::wake, hoursAgo(3));
         recordAt(w->log, Kind::plexDown, hoursAgo(2), QStringLiteral("gone"));
         recordAt(w->log, Kind::plexOK, hoursAgo(1));
-        auto *tab = history();
-        view = tab;
+        view = history();
         QCOMPARE(listed(), (QList<Kind>{Kind::plexDown, Kind::plexDown}));
         pickFilter(HistoryView::Filter::all);
         QCOMPARE(count("crashesCard"), 2);
         QCOMPARE(listed(), (QList<Kind>{Kind::plexOK, Kind::plexDown, Kind::wake, Kind::plexDown}));
         pickWindow(Window::day);
-        QCOMPARE(tab->filter(), HistoryView::Filter::all);
         QCOMPARE(count("crashesCard"), 1);
+        QCOMPARE(listed(), (QList<Kind>{Kind::plexOK, Kind::plexDown, Kind::wake}));
         pickFilter(HistoryView::Filter::incidents);
-        QCOMPARE(tab->timeWindow(), Window::day);
         QCOMPARE(listed(), (QList<Kind>{Kind::plexDown}));
 
         // The export lists the whole window, oldest first, whatever the filter.
