@@ -10,7 +10,7 @@ CompositionRoot::CompositionRoot(Mode mode, WatchdogServices services, Watchdog:
       m_watchdog(m_settings, m_log, std::move(services), timing)
 {
     if (mode == Mode::desktop) {
-        m_windowController = std::make_unique<SettingsWindowController>(SettingsContext{
-            m_settings, m_log, m_watchdog, m_launchAtLogin, m_uiState});
+        m_windowController = std::make_unique<SettingsWindowController>(
+            SettingsContext{m_settings, m_log, m_watchdog, m_launchAtLogin, m_uiState});
     }
 }

@@ -108,7 +108,8 @@ std::optional<QString> LaunchAtLogin::registerEntry()
     g_key_file_set_string(entry, group, "Name", "Vigilmount");
     g_key_file_set_string(entry, group, "Comment",
                           "Keeps Plex Media Server running and its media share mounted");
-    g_key_file_set_string(entry, group, "Exec", quotedExec(QCoreApplication::applicationFilePath()).toUtf8().constData());
+    g_key_file_set_string(entry, group, "Exec",
+                          quotedExec(QCoreApplication::applicationFilePath()).toUtf8().constData());
     g_key_file_set_string(entry, group, "Icon", "vigilmount");
     g_key_file_set_boolean(entry, group, "Terminal", false);
     g_key_file_set_boolean(entry, group, "X-GNOME-Autostart-enabled", true);

@@ -121,9 +121,6 @@ struct TabWorld
 
     TabWorld()
     {
-        settings.setWatchPlex(true);
-        settings.setWatchVolume(true);
-        settings.setVerboseLogging(false);
         settings.setUsername(QString());
         settings.setServerHost(QStringLiteral("nas.local"));
         settings.setShareName(QStringLiteral("media"));

@@ -19,9 +19,8 @@ const QString normalDescription = QStringLiteral("Vigilmount");
 const QString attentionDescription = QStringLiteral("Vigilmount \u2014 attention needed");
 } // namespace
 
-StatusItemController::StatusItemController(Watchdog &watchdog, AppSettings &settings,
-                                           EventLog &log, SettingsWindowController &window,
-                                           QObject *parent)
+StatusItemController::StatusItemController(Watchdog &watchdog, AppSettings &settings, EventLog &log,
+                                           SettingsWindowController &window, QObject *parent)
     : QObject(parent), m_watchdog(watchdog), m_settings(settings), m_log(log), m_window(window),
       m_menu(std::make_unique<QMenu>())
 {

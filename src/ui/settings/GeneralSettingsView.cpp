@@ -20,15 +20,45 @@
 
 using namespace SettingsForm;
 
+namespace {
+
+constexpr double stepperMinimum = 0.5;
+constexpr double stepperMaximum = 720.0;
+
+// The caption for a registration status.
+QString loginItemStatusText(LaunchAtLogin::Status status)
+{
+    switch (status) {
+    case LaunchAtLogin::notRegistered:
+        return GeneralSettingsView::tr("Off");
+    case LaunchAtLogin::enabled:
+        return GeneralSettingsView::tr("Enabled");
+    case LaunchAtLogin::requiresApproval:
+        return GeneralSettingsView::tr("Needs approval in System Settings › General › Login Items");
+    case LaunchAtLogin::notFound:
+        return GeneralSettingsView::tr("Not registered");
+    }
+    return GeneralSettingsView::tr("Unknown");
+}
+
+} // namespace
+
 GeneralSettingsView::GeneralSettingsView(AppSettings &settings, LaunchAtLogin &launchAtLogin,
                                          Watchdog &watchdog, EventLog &log, QWidget *parent)
     : QWidget(parent), m_settings(settings), m_launchAtLogin(launchAtLogin), m_watchdog(watchdog),
-      m_log(log),
-      m_statusSource([&launchAtLogin] { return launchAtLogin.status(); })
+      m_log(log)
 {
     QVBoxLayout *form = makeScrollingForm(this);
+    buildIntervalSection(form);
+    buildLoginSection(form);
+    buildCheckSection(form);
+    connectControls();
+    showInterval();
+    refresh();
+}
 
-    // Check interval.
+void GeneralSettingsView::buildIntervalSection(QVBoxLayout *form)
+{
     QVBoxLayout *interval = addSection(form);
     QHBoxLayout *intervalRow = addRow(interval);
     intervalRow->addWidget(new QLabel(tr("Check every")));
@@ -51,8 +81,10 @@ GeneralSettingsView::GeneralSettingsView(AppSettings &settings, LaunchAtLogin &l
     m_wakeToggle = new QCheckBox(tr("Also check right after the computer wakes from sleep"));
     m_wakeToggle->setObjectName(QStringLiteral("wakeToggle"));
     interval->addWidget(m_wakeToggle);
+}
 
-    // Login item and notifications.
+void GeneralSettingsView::buildLoginSection(QVBoxLayout *form)
+{
     QVBoxLayout *login = addSection(form);
     m_loginToggle = new QCheckBox(tr("Launch Vigilmount at login"));
     m_loginToggle->setObjectName(QStringLiteral("loginToggle"));
@@ -60,15 +92,15 @@ GeneralSettingsView::GeneralSettingsView(AppSettings &settings, LaunchAtLogin &l
     m_loginStatus = makeCaption();
     m_loginStatus->setObjectName(QStringLiteral("loginStatus"));
     login->addWidget(m_loginStatus);
-    m_loginError = makeCaption();
-    m_loginError->setObjectName(QStringLiteral("loginError"));
-    setTextColor(m_loginError, red());
+    m_loginError = makeErrorLine(QStringLiteral("loginError"));
     login->addWidget(m_loginError);
     m_notifyToggle = new QCheckBox(tr("Show a notification when Vigilmount fixes something"));
     m_notifyToggle->setObjectName(QStringLiteral("notifyToggle"));
     login->addWidget(m_notifyToggle);
+}
 
-    // Manual check.
+void GeneralSettingsView::buildCheckSection(QVBoxLayout *form)
+{
     QVBoxLayout *check = addSection(form);
     QHBoxLayout *checkRow = addRow(check);
     m_checkNow = new QPushButton(tr("Check Now"));
@@ -82,7 +114,10 @@ GeneralSettingsView::GeneralSettingsView(AppSettings &settings, LaunchAtLogin &l
     m_lastMessage = makeCaption();
     m_lastMessage->setObjectName(QStringLiteral("lastMessage"));
     check->addWidget(m_lastMessage);
+}
 
+void GeneralSettingsView::connectControls()
+{
     connect(m_intervalField, &QLineEdit::editingFinished, this,
             &GeneralSettingsView::commitInterval);
     connect(m_stepper, &Stepper::stepped, this, &GeneralSettingsView::step);
@@ -90,7 +125,8 @@ GeneralSettingsView::GeneralSettingsView(AppSettings &settings, LaunchAtLogin &l
     connect(m_loginToggle, &QCheckBox::clicked, this, [this](bool on) {
         const Status changed = m_launchAtLogin.setEnabled(on);
         if (!changed)
-            m_log.record(LogEvent::Kind::error, QStringLiteral("Launch at login: ") + changed.error());
+            m_log.record(LogEvent::Kind::error,
+                         QStringLiteral("Launch at login: ") + changed.error());
         refresh();
     });
     connect(m_notifyToggle, &QCheckBox::clicked, &m_settings, &AppSettings::setNotifyOnAction);
@@ -106,31 +142,6 @@ GeneralSettingsView::GeneralSettingsView(AppSettings &settings, LaunchAtLogin &l
             &GeneralSettingsView::refresh);
     connect(&m_watchdog, &Watchdog::isCheckingChanged, this, &GeneralSettingsView::refresh);
     connect(&m_watchdog, &Watchdog::lastMessageChanged, this, &GeneralSettingsView::refresh);
-
-    showInterval();
-    refresh();
-}
-
-void GeneralSettingsView::setStatusSourceForTesting(StatusSource source)
-{
-    m_statusSource = std::move(source);
-    refresh();
-}
-
-QString GeneralSettingsView::loginItemStatusText(int status)
-{
-    switch (status) {
-    case LaunchAtLogin::notRegistered:
-        return tr("Off");
-    case LaunchAtLogin::enabled:
-        return tr("Enabled");
-    case LaunchAtLogin::requiresApproval:
-        return tr("Needs approval in System Settings › General › Login Items");
-    case LaunchAtLogin::notFound:
-        return tr("Not registered");
-    default:
-        return tr("Unknown");
-    }
 }
 
 void GeneralSettingsView::step(int direction)
@@ -161,10 +172,8 @@ void GeneralSettingsView::refresh()
     m_notifyToggle->setChecked(m_settings.notifyOnAction());
     m_loginToggle->setChecked(m_launchAtLogin.isEnabled());
     // The registration can change outside the program, so the status is read afresh each time.
-    m_loginStatus->setText(loginItemStatusText(m_statusSource()));
-    const std::optional<QString> error = m_launchAtLogin.lastError();
-    m_loginError->setText(error.value_or(QString()));
-    m_loginError->setVisible(error.has_value());
+    m_loginStatus->setText(loginItemStatusText(m_launchAtLogin.status()));
+    showError(m_loginError, m_launchAtLogin.lastError());
     m_spinner->setVisible(m_watchdog.isChecking());
     m_lastMessage->setText(m_watchdog.lastMessage());
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QWidget>
-#include <functional>
 
 class AppSettings;
 class EventLog;
@@ -10,6 +9,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QVBoxLayout;
 class Spinner;
 class Stepper;
 class Watchdog;
@@ -21,28 +21,19 @@ class GeneralSettingsView : public QWidget
     Q_OBJECT
 
 public:
-    static constexpr double stepperMinimum = 0.5;
-    static constexpr double stepperMaximum = 720.0;
-
-    // Where the login item's registration status is read from (LaunchAtLogin::Status values,
-    // anything else reads "Unknown").
-    using StatusSource = std::function<int()>;
-
     // A failed change of the login item is recorded in log as an "error" record.
     GeneralSettingsView(AppSettings &settings, LaunchAtLogin &launchAtLogin, Watchdog &watchdog,
                         EventLog &log, QWidget *parent = nullptr);
-
-    // Tests read the status from their own source.
-    void setStatusSourceForTesting(StatusSource source);
-
-    // The caption for a registration status.
-    static QString loginItemStatusText(int status);
 
 protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
+    void buildIntervalSection(QVBoxLayout *form);
+    void buildLoginSection(QVBoxLayout *form);
+    void buildCheckSection(QVBoxLayout *form);
+    void connectControls();
     void step(int direction);
     void commitInterval();
     void showInterval();
@@ -52,7 +43,6 @@ private:
     LaunchAtLogin &m_launchAtLogin;
     Watchdog &m_watchdog;
     EventLog &m_log;
-    StatusSource m_statusSource;
 
     QLineEdit *m_intervalField;
     Stepper *m_stepper;

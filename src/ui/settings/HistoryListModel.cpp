@@ -35,19 +35,7 @@ QVariant HistoryListModel::data(const QModelIndex &index, int role) const
         return event.detail;
     case DateRole:
         return qint64(event.date.time_since_epoch().count());
-    case IdRole:
-        return event.id;
     default:
         return {};
     }
-}
-
-QHash<int, QByteArray> HistoryListModel::roleNames() const
-{
-    QHash<int, QByteArray> names = QAbstractListModel::roleNames();
-    names.insert(KindRole, "kind");
-    names.insert(DetailRole, "detail");
-    names.insert(DateRole, "date");
-    names.insert(IdRole, "id");
-    return names;
 }

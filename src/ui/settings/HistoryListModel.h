@@ -15,18 +15,15 @@ public:
         KindRole = Qt::UserRole + 1, // LogEvent::Kind as int
         DetailRole,                  // QString, may be empty
         DateRole,                    // milliseconds since the epoch (qint64)
-        IdRole,                      // QUuid
     };
 
     using QAbstractListModel::QAbstractListModel;
 
     // Replaces every row.
     void setEvents(QList<LogEvent> newestFirst);
-    const QList<LogEvent> &events() const { return m_events; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QHash<int, QByteArray> roleNames() const override;
 
 private:
     QList<LogEvent> m_events;

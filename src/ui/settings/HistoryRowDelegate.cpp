@@ -25,9 +25,7 @@ int rowWidthFor(const QStyleOptionViewItem &option)
     return option.rect.width();
 }
 
-} // namespace
-
-QString HistoryRowDelegate::symbolName(LogEvent::Kind kind)
+QString symbolName(LogEvent::Kind kind)
 {
     using Kind = LogEvent::Kind;
     switch (kind) {
@@ -56,7 +54,8 @@ QString HistoryRowDelegate::symbolName(LogEvent::Kind kind)
     return QStringLiteral("info.circle");
 }
 
-QColor HistoryRowDelegate::tint(LogEvent::Kind kind, const QPalette &palette)
+// Failures red, then outages orange, then repairs green, else the secondary colour.
+QColor tint(LogEvent::Kind kind, const QPalette &palette)
 {
     if (LogEvent::isFailure(kind))
         return SettingsForm::red();
@@ -66,6 +65,53 @@ QColor HistoryRowDelegate::tint(LogEvent::Kind kind, const QPalette &palette)
         return SettingsForm::green();
     return SettingsForm::secondaryColor(palette);
 }
+
+// The kind's symbol in the given colour, drawn once per kind, colour and pixel ratio.
+QPixmap symbolPixmap(LogEvent::Kind kind, const QColor &color, qreal ratio)
+{
+    const QString cacheKey =
+        QStringLiteral("vm-history-%1-%2-%3").arg(int(kind)).arg(color.rgba()).arg(ratio);
+    QPixmap symbol;
+    if (!QPixmapCache::find(cacheKey, &symbol)) {
+        symbol = tintedSymbolIcon(symbolName(kind), color, symbolWidth)
+                     .pixmap(QSize(symbolWidth, symbolWidth), ratio);
+        QPixmapCache::insert(cacheKey, symbol);
+    }
+    return symbol;
+}
+
+// Up to two lines of detail from the first line's baseline on; everything after the first
+// line goes on the second, cut with an ellipsis. The painter's font and pen are set.
+void drawDetail(QPainter *painter, const QString &detail, QPoint baseline, int width)
+{
+    const QFont font = painter->font();
+    const QFontMetrics fontMetrics(font);
+    QString text = detail;
+    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(text, font);
+    QTextOption wrapping;
+    wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(wrapping);
+    layout.beginLayout();
+    QTextLine first = layout.createLine();
+    first.setLineWidth(width);
+    QTextLine second = layout.createLine();
+    if (second.isValid())
+        second.setLineWidth(width);
+    layout.endLayout();
+
+    QString firstText = text.mid(first.textStart(), first.textLength());
+    firstText.remove(QChar::LineSeparator);
+    painter->drawText(baseline, firstText);
+    if (second.isValid()) {
+        QString rest = text.mid(second.textStart());
+        rest.replace(QChar::LineSeparator, QLatin1Char(' '));
+        baseline.ry() += fontMetrics.lineSpacing();
+        painter->drawText(baseline, fontMetrics.elidedText(rest, Qt::ElideRight, width));
+    }
+}
+
+} // namespace
 
 const HistoryRowDelegate::Metrics &HistoryRowDelegate::metrics(const QFont &font) const
 {
@@ -154,13 +200,10 @@ void HistoryRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     const bool selected = option.state & QStyle::State_Selected;
     const QColor textColor =
         option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
-    QColor secondary = SettingsForm::secondaryColor(option.palette);
-    if (selected)
-        secondary = textColor;
+    const QColor secondary = selected ? textColor : SettingsForm::secondaryColor(option.palette);
 
-    const QFont titleFont = option.font;
     const QFont captionFont = SettingsForm::captionFont(option.font);
-    const QFontMetrics titleMetrics(titleFont);
+    const QFontMetrics titleMetrics(option.font);
     const QFontMetrics captionMetrics(captionFont);
     const QRect area = option.rect.adjusted(horizontalMargin, verticalPadding, -horizontalMargin,
                                             -verticalPadding);
@@ -170,58 +213,23 @@ void HistoryRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     painter->save();
 
     // The symbol sits on the title's line.
-    const qreal ratio = painter->device()->devicePixelRatioF();
     const QColor symbolColor = selected ? textColor : tint(kind, option.palette);
-    const QString cacheKey =
-        QStringLiteral("vm-history-%1-%2-%3").arg(int(kind)).arg(symbolColor.rgba()).arg(ratio);
-    QPixmap symbol;
-    if (!QPixmapCache::find(cacheKey, &symbol)) {
-        symbol = tintedSymbolIcon(symbolName(kind), symbolColor, symbolWidth)
-                     .pixmap(QSize(symbolWidth, symbolWidth), ratio);
-        QPixmapCache::insert(cacheKey, symbol);
-    }
     const int symbolTop = area.top() + (titleMetrics.height() - symbolWidth) / 2;
-    painter->drawPixmap(QRect(area.left(), symbolTop, symbolWidth, symbolWidth), symbol);
+    painter->drawPixmap(QRect(area.left(), symbolTop, symbolWidth, symbolWidth),
+                        symbolPixmap(kind, symbolColor, painter->device()->devicePixelRatioF()));
 
     const int textLeft = area.left() + symbolWidth + spacing;
-    painter->setFont(titleFont);
+    painter->setFont(option.font);
     painter->setPen(textColor);
     painter->drawText(QPoint(textLeft, baseline),
                       titleMetrics.elidedText(LogEvent::title(kind), Qt::ElideRight, textWidth));
 
-    if (!detail.isEmpty()) {
-        painter->setFont(captionFont);
-        painter->setPen(secondary);
-        QString text = detail;
-        text.replace(QLatin1Char('\n'), QChar::LineSeparator);
-        QTextLayout layout(text, captionFont);
-        QTextOption wrapping;
-        wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        layout.setTextOption(wrapping);
-        layout.beginLayout();
-        QTextLine first = layout.createLine();
-        first.setLineWidth(textWidth);
-        QTextLine second = layout.createLine();
-        if (second.isValid())
-            second.setLineWidth(textWidth);
-        layout.endLayout();
-
-        int lineBaseline = area.top() + titleMetrics.height() + 1 + captionMetrics.ascent();
-        QString firstText = text.mid(first.textStart(), first.textLength());
-        firstText.remove(QChar::LineSeparator);
-        painter->drawText(QPoint(textLeft, lineBaseline), firstText);
-        if (second.isValid()) {
-            // Everything after the first line goes on the second, cut with an ellipsis.
-            QString rest = text.mid(second.textStart());
-            rest.replace(QChar::LineSeparator, QLatin1Char(' '));
-            lineBaseline += captionMetrics.lineSpacing();
-            painter->drawText(QPoint(textLeft, lineBaseline),
-                              captionMetrics.elidedText(rest, Qt::ElideRight, textWidth));
-        }
-    }
-
     painter->setFont(captionFont);
     painter->setPen(secondary);
+    if (!detail.isEmpty()) {
+        const int detailBaseline = area.top() + titleMetrics.height() + 1 + captionMetrics.ascent();
+        drawDetail(painter, detail, QPoint(textLeft, detailBaseline), textWidth);
+    }
     const QString dateText = DateTexts::abbreviated(date);
     const int dateLeft = area.right() + 1 - captionMetrics.horizontalAdvance(dateText);
     painter->drawText(QPoint(dateLeft, baseline), dateText);

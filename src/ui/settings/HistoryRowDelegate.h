@@ -1,8 +1,5 @@
 #pragma once
 
-#include "history/LogEvent.h"
-
-#include <QColor>
 #include <QFont>
 #include <QFontMetrics>
 #include <QHash>
@@ -18,16 +15,9 @@ class HistoryRowDelegate : public QStyledItemDelegate
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    static QString symbolName(LogEvent::Kind kind);
-    // Failures red, then outages orange, then repairs green, else the secondary colour.
-    static QColor tint(LogEvent::Kind kind, const QPalette &palette);
-
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
-
-    // How many lines the detail takes in a row of the given width (0, 1 or 2).
-    int detailLineCount(const QString &detail, const QFont &font, int rowWidth) const;
 
     // Forgets the measurements, after the locale changed.
     void invalidate();
@@ -46,6 +36,8 @@ private:
         int dateWidth = 0;
     };
     const Metrics &metrics(const QFont &font) const;
+    // How many lines the detail takes in a row of the given width (0, 1 or 2).
+    int detailLineCount(const QString &detail, const QFont &font, int rowWidth) const;
     int detailWidth(const Metrics &metrics, int rowWidth) const;
     int detailAdvance(const QString &detail, const Metrics &metrics) const;
 

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -81,6 +82,23 @@ qsizetype countKind(const QList<LogEvent> &events, LogEvent::Kind kind)
                          [kind](const LogEvent &event) { return event.kind == kind; });
 }
 
+// The earliest instant the window covers.
+Instant startDate(HistoryView::Window window, Instant now)
+{
+    using Window = HistoryView::Window;
+    switch (window) {
+    case Window::day:
+        return Clock::secondsAgo(now, 86'400);
+    case Window::week:
+        return Clock::secondsAgo(now, 604'800);
+    case Window::month:
+        return Clock::secondsAgo(now, 2'592'000);
+    case Window::all:
+        break;
+    }
+    return Instant::min();
+}
+
 } // namespace
 
 QString HistoryView::label(Filter filter)
@@ -103,29 +121,25 @@ QString HistoryView::label(Window window)
     return {};
 }
 
-Instant HistoryView::startDate(Window window, Instant now)
-{
-    switch (window) {
-    case Window::day:
-        return Clock::secondsAgo(now, 86'400);
-    case Window::week:
-        return Clock::secondsAgo(now, 604'800);
-    case Window::month:
-        return Clock::secondsAgo(now, 2'592'000);
-    case Window::all:
-        break;
-    }
-    return Instant::min();
-}
-
 HistoryView::HistoryView(EventLog &log, AppSettings &settings, QWidget *parent)
     : QWidget(parent), m_log(log), m_settings(settings)
 {
     auto *stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
+    stack->addLayout(buildCards());
+    stack->addWidget(divider());
+    stack->addLayout(buildPickers());
+    stack->addWidget(divider());
+    stack->addWidget(buildListArea(), 1);
+    stack->addWidget(divider());
+    stack->addLayout(buildFooter());
+    connectControls();
+    refresh();
+}
 
-    // Summary cards.
+QHBoxLayout *HistoryView::buildCards()
+{
     auto *cards = new QHBoxLayout;
     cards->setContentsMargins(12, 12, 12, 12);
     cards->setSpacing(12);
@@ -137,10 +151,11 @@ HistoryView::HistoryView(EventLog &log, AppSettings &settings, QWidget *parent)
     m_fixes->setObjectName(QStringLiteral("fixesCard"));
     for (SummaryCard *card : {m_crashes, m_drops, m_fixes})
         cards->addWidget(card, 1);
-    stack->addLayout(cards);
-    stack->addWidget(divider());
+    return cards;
+}
 
-    // Window and filter.
+QHBoxLayout *HistoryView::buildPickers()
+{
     auto *controls = new QHBoxLayout;
     controls->setContentsMargins(12, 8, 12, 8);
     QStringList windowLabels;
@@ -159,10 +174,12 @@ HistoryView::HistoryView(EventLog &log, AppSettings &settings, QWidget *parent)
     m_filterPicker->addItems({label(Filter::incidents), label(Filter::all)});
     m_filterPicker->setFixedWidth(qMax(150, m_filterPicker->sizeHint().width()));
     controls->addWidget(m_filterPicker);
-    stack->addLayout(controls);
-    stack->addWidget(divider());
+    return controls;
+}
 
-    // The list, or the empty state.
+// The list, or the empty state when the filter leaves no rows.
+QStackedWidget *HistoryView::buildListArea()
+{
     m_listArea = new QStackedWidget;
     m_model = new HistoryListModel(this);
     m_delegate = new HistoryRowDelegate(this);
@@ -180,7 +197,12 @@ HistoryView::HistoryView(EventLog &log, AppSettings &settings, QWidget *parent)
     m_list->setResizeMode(QListView::Adjust);
     m_list->setUniformItemSizes(false);
     m_listArea->addWidget(m_list);
+    m_listArea->addWidget(buildEmptyState());
+    return m_listArea;
+}
 
+QWidget *HistoryView::buildEmptyState()
+{
     auto *empty = new QWidget;
     empty->setObjectName(QStringLiteral("emptyState"));
     auto *emptyColumn = new QVBoxLayout(empty);
@@ -199,57 +221,68 @@ HistoryView::HistoryView(EventLog &log, AppSettings &settings, QWidget *parent)
     setTextColor(m_emptyText, secondaryColor(palette()));
     emptyColumn->addWidget(m_emptyText);
     emptyColumn->addStretch(1);
-    m_listArea->addWidget(empty);
-    stack->addWidget(m_listArea, 1);
-    stack->addWidget(divider());
+    return empty;
+}
 
-    // Footer.
-    auto *footer = new QHBoxLayout;
+// The footer's buttons, with the line for a failed export under them.
+QVBoxLayout *HistoryView::buildFooter()
+{
+    auto *footer = new QVBoxLayout;
     footer->setContentsMargins(12, 12, 12, 12);
+    auto *buttons = new QHBoxLayout;
     m_verbose = new QCheckBox(tr("Log every check"));
     m_verbose->setObjectName(QStringLiteral("verboseToggle"));
     m_verbose->setToolTip(tr("Records a line even when everything is fine. Useful when you're "
                              "debugging, noisy otherwise."));
-    footer->addWidget(m_verbose);
-    footer->addStretch(1);
+    buttons->addWidget(m_verbose);
+    buttons->addStretch(1);
     m_revealButton = new QPushButton(tr("Reveal Log File"));
     m_revealButton->setObjectName(QStringLiteral("revealButton"));
-    footer->addWidget(m_revealButton);
+    buttons->addWidget(m_revealButton);
     m_export = new QPushButton(tr("Export…"));
     m_export->setObjectName(QStringLiteral("exportButton"));
-    footer->addWidget(m_export);
+    buttons->addWidget(m_export);
+    buttons->addWidget(buildClearButton());
+    footer->addLayout(buttons);
+    m_exportError = makeErrorLine(QStringLiteral("exportError"));
+    footer->addWidget(m_exportError);
+    return footer;
+}
+
+QPushButton *HistoryView::buildClearButton()
+{
     m_clear = new QPushButton(tr("Clear"));
     m_clear->setObjectName(QStringLiteral("clearButton"));
-    m_clearMenu = new QMenu(m_clear);
-    m_clearMenu->setObjectName(QStringLiteral("clearMenu"));
+    auto *menu = new QMenu(m_clear);
+    menu->setObjectName(QStringLiteral("clearMenu"));
     auto *menuStyle = new DestructiveItemStyle({deleteAllText});
-    menuStyle->setParent(m_clearMenu);
-    m_clearMenu->setStyle(menuStyle);
-    QAction *deleteOlder = m_clearMenu->addAction(deleteOlderText);
-    deleteOlder->setObjectName(QStringLiteral("deleteOlderAction"));
-    QAction *deleteAll = m_clearMenu->addAction(deleteAllText);
-    deleteAll->setObjectName(QStringLiteral("deleteAllAction"));
-    m_clear->setMenu(m_clearMenu);
+    menuStyle->setParent(menu);
+    menu->setStyle(menuStyle);
+    m_deleteOlder = menu->addAction(deleteOlderText);
+    m_deleteOlder->setObjectName(QStringLiteral("deleteOlderAction"));
+    m_deleteAll = menu->addAction(deleteAllText);
+    m_deleteAll->setObjectName(QStringLiteral("deleteAllAction"));
+    m_clear->setMenu(menu);
     m_clear->setMinimumWidth(80);
-    footer->addWidget(m_clear);
-    stack->addLayout(footer);
+    return m_clear;
+}
 
-    m_reveal = [](const QString &path) { FileBrowser::revealFile(path); };
-
+void HistoryView::connectControls()
+{
     connect(m_windowPicker, &SegmentedControl::activated, this,
             [this](int index) { setTimeWindow(Window(index)); });
     connect(m_filterPicker, &QComboBox::activated, this,
             [this](int index) { setFilter(Filter(index)); });
     connect(m_verbose, &QCheckBox::clicked, &m_settings, &AppSettings::setVerboseLogging);
-    connect(m_revealButton, &QPushButton::clicked, this, &HistoryView::revealLogFile);
+    // The file may not exist yet; its location is passed all the same.
+    connect(m_revealButton, &QPushButton::clicked, this,
+            [this] { FileBrowser::revealFile(m_log.fileURL()); });
     connect(m_export, &QPushButton::clicked, this, &HistoryView::exportWindow);
-    connect(deleteOlder, &QAction::triggered, this, [this] { m_log.prune(30); });
-    connect(deleteAll, &QAction::triggered, this, [this] { m_log.clear(); });
+    connect(m_deleteOlder, &QAction::triggered, this, [this] { m_log.prune(30); });
+    connect(m_deleteAll, &QAction::triggered, this, [this] { m_log.clear(); });
 
     connect(&m_log, &EventLog::eventsChanged, this, &HistoryView::refresh);
     connect(&m_settings, &AppSettings::changed, this, &HistoryView::refresh);
-
-    refresh();
 }
 
 void HistoryView::setFilter(Filter filter)
@@ -269,11 +302,6 @@ QList<LogEvent> HistoryView::windowEvents() const
     if (m_window == Window::all)
         return m_log.events();
     return m_log.eventsSince(startDate(m_window, Clock::now()));
-}
-
-QList<LogEvent> HistoryView::visibleEvents() const
-{
-    return newestFirst(windowEvents(), m_filter);
 }
 
 QList<LogEvent> HistoryView::newestFirst(const QList<LogEvent> &inWindow, Filter filter)
@@ -329,18 +357,7 @@ void HistoryView::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
 }
 
-void HistoryView::setRevealHandlerForTesting(std::function<void(const QString &)> handler)
-{
-    m_reveal = std::move(handler);
-}
-
-void HistoryView::revealLogFile()
-{
-    // The file may not exist yet; its location is passed all the same.
-    m_reveal(m_log.fileURL());
-}
-
-void HistoryView::exportWindow()
+std::optional<QString> HistoryView::chooseExportFile()
 {
     QFileDialog dialog(window(), tr("Export History"));
     dialog.setObjectName(QStringLiteral("exportDialog"));
@@ -349,13 +366,25 @@ void HistoryView::exportWindow()
     dialog.setOption(QFileDialog::ReadOnly, false); // new folders can be made in the dialog
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     dialog.setDirectory(QDir(documents).exists() ? documents : QDir::homePath());
-    dialog.selectFile(proposedExportName);
+    dialog.selectFile(QStringLiteral("Vigilmount-history.tsv"));
     if (dialog.exec() != QDialog::Accepted)
-        return;
+        return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty() || chosen.first().isEmpty())
+        return std::nullopt;
+    return chosen.first();
+}
+
+void HistoryView::exportWindow()
+{
+    const std::optional<QString> path = chooseExportFile();
+    if (!path)
         return;
-    // The whole window, whatever the filter shows. A failed write is not reported.
+    // The whole window, whatever the filter shows.
     const QString text = m_log.exportTSV(windowEvents());
-    writeFileAtomically(chosen.first(), text.toUtf8());
+    if (writeFileAtomically(*path, text.toUtf8()))
+        showError(m_exportError, std::nullopt);
+    else
+        showError(m_exportError,
+                  tr("The history couldn't be exported to %1.").arg(QFileInfo(*path).fileName()));
 }

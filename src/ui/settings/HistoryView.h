@@ -4,24 +4,27 @@
 
 #include <QList>
 #include <QWidget>
-#include <functional>
+#include <optional>
 
 class AppSettings;
 class EventLog;
 class HistoryListModel;
 class HistoryRowDelegate;
+class QAction;
 class QCheckBox;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QListView;
-class QMenu;
 class QPushButton;
 class QStackedWidget;
+class QVBoxLayout;
 class SegmentedControl;
 class SummaryCard;
 
 // The History tab: outage and repair counts for a time window, the window's records newest
-// first, and the footer with verbose logging, reveal, export and clear.
+// first, and the footer with verbose logging, reveal, export and clear (a failed export shows
+// in red under it).
 class HistoryView : public QWidget
 {
     Q_OBJECT
@@ -32,30 +35,13 @@ public:
     // The time window of cards, list and export.
     enum class Window { day, week, month, all };
 
-    static QString label(Filter filter);
-    static QString label(Window window);
-    // The earliest instant the window covers.
-    static Instant startDate(Window window, Instant now);
-
-    static inline const QString proposedExportName = QStringLiteral("Vigilmount-history.tsv");
-
     HistoryView(EventLog &log, AppSettings &settings, QWidget *parent = nullptr);
 
-    Filter filter() const { return m_filter; }
-    Window timeWindow() const { return m_window; }
     void setFilter(Filter filter);
     void setTimeWindow(Window window);
 
-    // The window's records, oldest first.
-    QList<LogEvent> windowEvents() const;
-    // The records the list shows, newest first.
-    QList<LogEvent> visibleEvents() const;
-
     // Recomputes cards, captions and list from the store and the settings.
     void refresh();
-
-    // Shows the history file in the file manager (tests watch the path instead).
-    void setRevealHandlerForTesting(std::function<void(const QString &)> handler);
 
     QListView *listView() const { return m_list; }
 
@@ -63,15 +49,28 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    static QString label(Filter filter);
+    static QString label(Window window);
     static QList<LogEvent> newestFirst(const QList<LogEvent> &inWindow, Filter filter);
+
+    QHBoxLayout *buildCards();
+    QHBoxLayout *buildPickers();
+    QStackedWidget *buildListArea();
+    QWidget *buildEmptyState();
+    QVBoxLayout *buildFooter();
+    QPushButton *buildClearButton();
+    void connectControls();
+
+    // The window's records, oldest first.
+    QList<LogEvent> windowEvents() const;
     void exportWindow();
-    void revealLogFile();
+    // The file the user chose for an export, or none when the dialog was cancelled.
+    std::optional<QString> chooseExportFile();
 
     EventLog &m_log;
     AppSettings &m_settings;
     Filter m_filter = Filter::incidents;
     Window m_window = Window::week;
-    std::function<void(const QString &)> m_reveal;
 
     SummaryCard *m_crashes;
     SummaryCard *m_drops;
@@ -87,5 +86,7 @@ private:
     QPushButton *m_revealButton;
     QPushButton *m_export;
     QPushButton *m_clear;
-    QMenu *m_clearMenu;
+    QAction *m_deleteOlder;
+    QAction *m_deleteAll;
+    QLabel *m_exportError;
 };

@@ -39,18 +39,37 @@ protected:
     }
 };
 
+// The folder the file dialog of "Choose…" opens in.
+QString chooserStartDirectory()
+{
+    const QString packaged = QStringLiteral("/usr/lib/plexmediaserver");
+    return QFileInfo(packaged).isDir() ? packaged : QStringLiteral("/usr/lib");
+}
+
 } // namespace
 
 PlexSettingsView::PlexSettingsView(AppSettings &settings, Watchdog &watchdog, QWidget *parent)
     : QWidget(parent), m_settings(settings), m_watchdog(watchdog)
 {
     QVBoxLayout *form = makeScrollingForm(this);
+    buildWatchingSection(form);
+    buildApplicationSection(form);
+    buildStatusSection(form);
+    connectControls();
+    refresh();
+}
 
+void PlexSettingsView::buildWatchingSection(QVBoxLayout *form)
+{
     QVBoxLayout *watching = addSection(form);
     m_watchToggle = new QCheckBox(tr("Keep Plex Media Server running"));
     m_watchToggle->setObjectName(QStringLiteral("watchPlexToggle"));
     watching->addWidget(m_watchToggle);
+}
 
+// The path field with "Choose…", whether the path exists, and the reset button.
+void PlexSettingsView::buildApplicationSection(QVBoxLayout *form)
+{
     QVBoxLayout *application = addSection(form, tr("Application"));
     QHBoxLayout *pathRow = addRow(application);
     m_pathField = new QLineEdit;
@@ -77,7 +96,10 @@ PlexSettingsView::PlexSettingsView(AppSettings &settings, Watchdog &watchdog, QW
     QHBoxLayout *resetRow = addRow(application);
     resetRow->addWidget(m_reset);
     resetRow->addStretch(1);
+}
 
+void PlexSettingsView::buildStatusSection(QVBoxLayout *form)
+{
     QVBoxLayout *status = addSection(form, tr("Status"));
     m_status = addValueRow(status, tr("Plex Media Server"));
     m_status->setObjectName(QStringLiteral("plexStatus"));
@@ -86,7 +108,10 @@ PlexSettingsView::PlexSettingsView(AppSettings &settings, Watchdog &watchdog, QW
     QHBoxLayout *startRow = addRow(status);
     startRow->addWidget(m_startNow);
     startRow->addStretch(1);
+}
 
+void PlexSettingsView::connectControls()
+{
     connect(m_watchToggle, &QCheckBox::clicked, &m_settings, &AppSettings::setWatchPlex);
     connect(m_pathField, &QLineEdit::textEdited, &m_settings, &AppSettings::setPlexAppPath);
     connect(m_choose, &QPushButton::clicked, this, &PlexSettingsView::chooseApplication);
@@ -96,14 +121,6 @@ PlexSettingsView::PlexSettingsView(AppSettings &settings, Watchdog &watchdog, QW
 
     connect(&m_settings, &AppSettings::changed, this, &PlexSettingsView::refresh);
     connect(&m_watchdog, &Watchdog::plexRunningChanged, this, &PlexSettingsView::refresh);
-
-    refresh();
-}
-
-QString PlexSettingsView::chooserStartDirectory()
-{
-    const QString packaged = QStringLiteral("/usr/lib/plexmediaserver");
-    return QFileInfo(packaged).isDir() ? packaged : QStringLiteral("/usr/lib");
 }
 
 void PlexSettingsView::chooseApplication()

@@ -7,6 +7,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QVBoxLayout;
 class Watchdog;
 
 // The Plex tab: whether the media server is watched, where it is installed (typed, chosen or
@@ -18,14 +19,15 @@ class PlexSettingsView : public QWidget
 public:
     PlexSettingsView(AppSettings &settings, Watchdog &watchdog, QWidget *parent = nullptr);
 
-    // The folder the file dialog of "Choose…" opens in.
-    static QString chooserStartDirectory();
-
 protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
+    void buildWatchingSection(QVBoxLayout *form);
+    void buildApplicationSection(QVBoxLayout *form);
+    void buildStatusSection(QVBoxLayout *form);
+    void connectControls();
     void chooseApplication();
     void refresh();
 

@@ -77,6 +77,21 @@ QLabel *makeCaption(const QString &text)
     return caption;
 }
 
+QLabel *makeErrorLine(const QString &objectName)
+{
+    QLabel *line = makeCaption();
+    line->setObjectName(objectName);
+    setTextColor(line, red());
+    line->hide();
+    return line;
+}
+
+void showError(QLabel *line, const std::optional<QString> &error)
+{
+    line->setText(error.value_or(QString()));
+    line->setVisible(error.has_value());
+}
+
 QFont captionFont(const QFont &base)
 {
     QFont font = base;

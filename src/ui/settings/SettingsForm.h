@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <optional>
 
 class QBoxLayout;
 class QHBoxLayout;
@@ -30,6 +31,11 @@ QLabel *addValueRow(QBoxLayout *section, const QString &label);
 
 // Small wrapping text in the secondary colour.
 QLabel *makeCaption(const QString &text = {});
+
+// A caption in red that says why something failed; hidden while there is no failure.
+QLabel *makeErrorLine(const QString &objectName);
+// Shows the failure on its line, or hides the line when there is none.
+void showError(QLabel *line, const std::optional<QString> &error);
 
 QFont captionFont(const QFont &base);
 QFont caption2Font(const QFont &base);

@@ -60,8 +60,7 @@ protected:
 
 SettingsWindowController::SettingsWindowController(const SettingsContext &context, QObject *parent)
     : QObject(parent), m_context(context)
-{
-}
+{}
 
 SettingsWindowController::~SettingsWindowController()
 {

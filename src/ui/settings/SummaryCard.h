@@ -16,7 +16,6 @@ public:
     void setCount(qsizetype count);
     void setCaption(const QString &caption);
 
-    QString title() const { return m_title; }
     qsizetype count() const { return m_count; }
     QString caption() const { return m_caption; }
 

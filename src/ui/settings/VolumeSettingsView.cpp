@@ -56,12 +56,24 @@ VolumeSettingsView::VolumeSettingsView(AppSettings &settings, Watchdog &watchdog
       m_lastUsername(settings.username())
 {
     QVBoxLayout *form = makeScrollingForm(this);
+    buildWatchingSection(form);
+    buildServerSection(form);
+    buildCredentialsSection(form);
+    buildStatusSection(form);
+    connectControls();
+    refresh();
+}
 
+void VolumeSettingsView::buildWatchingSection(QVBoxLayout *form)
+{
     QVBoxLayout *watching = addSection(form);
     m_watchToggle = new QCheckBox(tr("Keep the Plex network volume mounted"));
     m_watchToggle->setObjectName(QStringLiteral("watchVolumeToggle"));
     watching->addWidget(m_watchToggle);
+}
 
+void VolumeSettingsView::buildServerSection(QVBoxLayout *form)
+{
     QVBoxLayout *server = addSection(form, tr("Server"));
     QFormLayout *serverFields = addFields(server);
     m_protocol = new SegmentedControl({QStringLiteral("SMB"), QStringLiteral("AFP")});
@@ -77,7 +89,10 @@ VolumeSettingsView::VolumeSettingsView(AppSettings &settings, Watchdog &watchdog
     m_fileManagerPath = makeCaption();
     m_fileManagerPath->setObjectName(QStringLiteral("fileManagerPath"));
     server->addWidget(m_fileManagerPath);
+}
 
+void VolumeSettingsView::buildCredentialsSection(QVBoxLayout *form)
+{
     QVBoxLayout *credentials = addSection(form, tr("Credentials"));
     QFormLayout *credentialFields = addFields(credentials);
     m_userField = addField(credentialFields, tr("User name"));
@@ -89,7 +104,12 @@ VolumeSettingsView::VolumeSettingsView(AppSettings &settings, Watchdog &watchdog
         tr("The password is stored in your login keyring, never in the app's preferences. "
            "Leave both blank to use a guest connection or a password the system has already "
            "saved.")));
+    m_keyringError = makeErrorLine(QStringLiteral("keyringError"));
+    credentials->addWidget(m_keyringError);
+}
 
+void VolumeSettingsView::buildStatusSection(QVBoxLayout *form)
+{
     QVBoxLayout *status = addSection(form, tr("Status"));
     m_mountPoint = addValueRow(status, tr("Mount point"));
     m_mountPoint->setObjectName(QStringLiteral("mountPoint"));
@@ -105,7 +125,10 @@ VolumeSettingsView::VolumeSettingsView(AppSettings &settings, Watchdog &watchdog
     m_result = makeCaption();
     m_result->setObjectName(QStringLiteral("mountResult"));
     status->addWidget(m_result);
+}
 
+void VolumeSettingsView::connectControls()
+{
     connect(m_watchToggle, &QCheckBox::clicked, &m_settings, &AppSettings::setWatchVolume);
     connect(m_protocol, &SegmentedControl::activated, this, [this](int index) {
         m_settings.setShareProtocol(index == 1 ? ShareProtocol::afp : ShareProtocol::smb);
@@ -120,8 +143,6 @@ VolumeSettingsView::VolumeSettingsView(AppSettings &settings, Watchdog &watchdog
     connect(&m_settings, &AppSettings::changed, this, &VolumeSettingsView::refresh);
     connect(&m_watchdog, &Watchdog::volumeMountedChanged, this, &VolumeSettingsView::refresh);
     connect(&m_watchdog, &Watchdog::volumeMountPointChanged, this, &VolumeSettingsView::refresh);
-
-    refresh();
 }
 
 void VolumeSettingsView::showEvent(QShowEvent *event)
@@ -142,8 +163,16 @@ void VolumeSettingsView::passwordEdited(const QString &password)
     if (password == m_password)
         return;
     m_password = password;
-    // An empty password removes the item; a failed write changes nothing here.
-    Keychain::save(m_password, m_settings.keychainAccount());
+    storePassword();
+}
+
+void VolumeSettingsView::storePassword()
+{
+    // An empty password removes the item.
+    const bool saved = Keychain::save(m_password, m_settings.keychainAccount());
+    showError(m_keyringError,
+              saved ? std::nullopt
+                    : std::optional(tr("The password couldn't be saved in the login keyring.")));
 }
 
 void VolumeSettingsView::usernameChanged(const QString &username)
@@ -152,7 +181,7 @@ void VolumeSettingsView::usernameChanged(const QString &username)
     if (username == m_lastUsername)
         return;
     m_lastUsername = username;
-    Keychain::save(m_password, m_settings.keychainAccount());
+    storePassword();
 }
 
 void VolumeSettingsView::mountNow()
@@ -164,7 +193,6 @@ void VolumeSettingsView::mountNow()
         m_testResult = summary;
         m_testing = false;
         refresh();
-        Q_EMIT mountFinished();
     });
 }
 

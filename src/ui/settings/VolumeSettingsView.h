@@ -11,11 +11,12 @@ class QLineEdit;
 class QPushButton;
 class SegmentedControl;
 class Spinner;
+class QVBoxLayout;
 class Watchdog;
 
 // The Volume tab: the network share's protocol, server, share name and credentials (the
-// password only in the keyring), where it is mounted, and "Mount Now", which runs one check
-// cycle and shows its summary.
+// password only in the keyring, a failed save shown in red), where it is mounted, and
+// "Mount Now", which runs one check cycle and shows its summary.
 class VolumeSettingsView : public QWidget
 {
     Q_OBJECT
@@ -27,19 +28,19 @@ public:
 
     VolumeSettingsView(AppSettings &settings, Watchdog &watchdog, QWidget *parent = nullptr);
 
-    bool isMounting() const { return m_testing; }
-    std::optional<QString> mountResult() const { return m_testResult; }
-
-Q_SIGNALS:
-    // A "Mount Now" has finished and its result line is set.
-    void mountFinished();
-
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void buildWatchingSection(QVBoxLayout *form);
+    void buildServerSection(QVBoxLayout *form);
+    void buildCredentialsSection(QVBoxLayout *form);
+    void buildStatusSection(QVBoxLayout *form);
+    void connectControls();
     void loadPassword();
     void passwordEdited(const QString &password);
+    // Writes the edited password under the current account and shows whether that worked.
+    void storePassword();
     void usernameChanged(const QString &username);
     void mountNow();
     void refresh();
@@ -60,6 +61,7 @@ private:
     QLabel *m_fileManagerPath;
     QLineEdit *m_userField;
     QLineEdit *m_passwordField;
+    QLabel *m_keyringError;
     QLabel *m_mountPoint;
     QPushButton *m_mountNow;
     Spinner *m_spinner;
