@@ -24,7 +24,7 @@ struct WatchdogTiming
     std::chrono::milliseconds mountBound = std::chrono::seconds(120);
     // Runs the repeating timer with this period instead of the interval (which is still
     // what timerInterval() reports).
-    std::optional<std::chrono::milliseconds> timerPeriod;
+    std::optional<std::chrono::milliseconds> timerPeriod{};
 };
 
 // Keeps the media server running and the share mounted: one check cycle at start-up, on a

@@ -1,5 +1,5 @@
-// One application life in one process, off screen: launch, reopen and termination build on
-// each other in order, as the shared instances do.
+// The delegate's launch, reopen and termination, off screen; every case starts a fresh program
+// (new settings and history files, new objects).
 
 #include "app/AppDelegate.h"
 #include "history/EventLog.h"
@@ -15,18 +15,18 @@
 #include <QWidget>
 
 namespace {
-QStringList kinds()
+QStringList kinds(const EventLog &log)
 {
     QStringList list;
-    for (const LogEvent &event : EventLog::shared().events())
+    for (const LogEvent &event : log.events())
         list << LogEvent::rawValue(event.kind);
     return list;
 }
 
-QStringList kindsOnDisk()
+QStringList kindsOnDisk(const EventLog &log)
 {
     QStringList list;
-    QFile file(EventLog::shared().fileURL());
+    QFile file(log.fileURL());
     if (file.open(QIODevice::ReadOnly))
         while (!file.atEnd())
             list << QJsonDocument::fromJson(file.readLine()).object().value("kind").toString();
@@ -38,22 +38,39 @@ class AppDelegateTest : public QObject
 {
     Q_OBJECT
 
-    AppDelegate delegate{AppDelegate::Mode::desktop};
+    std::unique_ptr<CompositionRoot> root;
+    std::unique_ptr<AppDelegate> delegate;
+
+    QStringList kinds() const { return ::kinds(root->log()); }
 
 private Q_SLOTS:
+    void init()
+    {
+        QFile::remove(SettingsStore::open()->fileName());
+        QFile::remove(EventLog::defaultDirectory() + "/events.jsonl");
+        root = std::make_unique<CompositionRoot>(CompositionRoot::Mode::desktop);
+        delegate = std::make_unique<AppDelegate>(*root);
+    }
+
+    void cleanup()
+    {
+        delegate.reset();
+        root.reset();
+    }
+
     void launchSequenceRunsInOrder()
     {
-        AppSettings::shared().setVerboseLogging(true);
+        root->settings().setVerboseLogging(true);
         QVERIFY(!SettingsStore::hasLaunchedBefore());
         bool trayExistedAtFirstRecord = false;
         QStringList recordedWhenWindowOpened;
-        auto first = connect(&EventLog::shared(), &EventLog::eventsChanged, this, [&] {
+        auto first = connect(&root->log(), &EventLog::eventsChanged, this, [&] {
             if (kinds().size() == 1)
-                trayExistedAtFirstRecord = delegate.statusItemController() != nullptr;
+                trayExistedAtFirstRecord = delegate->statusItemController() != nullptr;
         });
-        auto window = connect(&SettingsUIState::shared(), &SettingsUIState::tabChanged, this,
+        auto window = connect(&root->uiState(), &SettingsUIState::tabChanged, this,
                               [&] { recordedWhenWindowOpened = kinds(); });
-        delegate.applicationDidFinishLaunching();
+        delegate->applicationDidFinishLaunching();
         disconnect(first);
         disconnect(window);
 
@@ -62,30 +79,34 @@ private Q_SLOTS:
         // The start-up check waits until the handler has returned.
         QCOMPARE(kinds(), QStringList{"appStarted"});
         QVERIFY(SettingsStore::hasLaunchedBefore());
-        QVERIFY(SettingsWindowController::shared().window()->isVisible());
-        QCOMPARE(SettingsUIState::shared().tab(), SettingsTab::general);
+        QVERIFY(root->windowController()->window()->isVisible());
+        QCOMPARE(root->uiState().tab(), SettingsTab::general);
         QTRY_VERIFY_WITH_TIMEOUT(kinds().contains("checkStarted"), 10000);
         QCOMPARE(kinds().mid(0, 2), (QStringList{"appStarted", "checkStarted"}));
     }
 
     void reopenShowsGeneralEvenWithoutVisibleWindows()
     {
-        QWidget *window = SettingsWindowController::shared().window();
-        SettingsUIState::shared().setTab(SettingsTab::volume);
+        root->settings().setServerHost("nas"); // no first-launch window
+        delegate->applicationDidFinishLaunching();
+        root->windowController()->show(SettingsTab::general);
+        QWidget *window = root->windowController()->window();
+        root->uiState().setTab(SettingsTab::volume);
         window->close();
-        QVERIFY(delegate.applicationShouldHandleReopen());
+        QVERIFY(delegate->applicationShouldHandleReopen());
         QVERIFY(window->isVisible());
-        QCOMPARE(SettingsUIState::shared().tab(), SettingsTab::general);
+        QCOMPARE(root->uiState().tab(), SettingsTab::general);
     }
 
     void terminationLeavesAppStoppedLastOnDisk()
     {
-        delegate.applicationWillTerminate();
+        delegate->applicationDidFinishLaunching();
+        delegate->applicationWillTerminate();
         // Read at once: the delegate has waited for the writer.
-        QCOMPARE(kindsOnDisk().last(), QStringLiteral("appStopped"));
-        delegate.applicationWillTerminate();
+        QCOMPARE(kindsOnDisk(root->log()).last(), QStringLiteral("appStopped"));
+        delegate->applicationWillTerminate();
         QTest::qWait(200);
-        QCOMPARE(kindsOnDisk().count(QStringLiteral("appStopped")), 1);
+        QCOMPARE(kindsOnDisk(root->log()).count(QStringLiteral("appStopped")), 1);
     }
 };
 

@@ -109,6 +109,9 @@ struct FreshSettingsFile
 
 struct WatchdogRig : FreshSettingsFile
 {
+    explicit WatchdogRig(Watchdog::Timing timing = {}) : timing(timing) {}
+
+    Watchdog::Timing timing;
     QTemporaryDir folder;
     AppSettings settings;
     EventLog log{folder.path()};
@@ -116,7 +119,7 @@ struct WatchdogRig : FreshSettingsFile
     Fakes &fake = *fakes;
     std::shared_ptr<FakeWake> wake = std::make_shared<FakeWake>();
     WatchdogServices services{fakes, fakes, fakes, fakes, wake};
-    Watchdog dog{settings, log, services};
+    Watchdog dog{settings, log, services, timing};
 
     void configureShare()
     {
@@ -170,7 +173,10 @@ void addTransitionRows(const char *subject, const QString &down, const QString &
 // Cycles quick and visible: the server runs, verbose logging is on.
 struct QuietRig : WatchdogRig
 {
-    QuietRig() { fake.running = true, settings.setVerboseLogging(true); }
+    explicit QuietRig(Watchdog::Timing timing = {}) : WatchdogRig(timing)
+    {
+        fake.running = true, settings.setVerboseLogging(true);
+    }
 };
 } // namespace
 
@@ -347,11 +353,9 @@ private Q_SLOTS:
 
     void waitsThatNeverEndFailAfterTheirBound()
     {
-        WatchdogRig rig;
+        WatchdogRig rig({.launchBound = 50ms, .mountBound = 40ms});
         rig.configureShare();
         rig.fake.launchAnswers.answer = rig.fake.mountAnswers.answer = Answer::hold;
-        rig.dog.setLaunchBound(50ms);
-        rig.dog.setMountBound(40ms);
         const QString launchText =
             "Plex Media Server didn't report back within 0.05 seconds of being started.";
         const QString mountText = "The share didn't finish mounting within 0.04 seconds.";
@@ -383,8 +387,7 @@ private Q_SLOTS:
 
     void startRunsItsStepsInOrderAndStopEndsTheTimer()
     {
-        QuietRig rig;
-        rig.dog.setTimerPeriodForTesting(20ms);
+        QuietRig rig({.timerPeriod = 20ms});
         QStringList historyAtPermission;
         bool timerArmedAtPermission = true;
         rig.fake.onPermissionRequest = [&] {
@@ -424,13 +427,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<double>("minutes");
         QTest::addColumn<qint64>("interval");
-        QTest::addColumn<qint64>("tolerance");
-        QTest::newRow("default 5") << 5.0 << qint64(300'000) << qint64(30'000);
-        QTest::newRow("0.25") << 0.25 << qint64(30'000) << qint64(3'000);
-        QTest::newRow("0") << 0.0 << qint64(30'000) << qint64(3'000);
-        QTest::newRow("negative") << -2.0 << qint64(30'000) << qint64(3'000);
-        QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN() << qint64(30'000)
-                             << qint64(3'000);
+        QTest::newRow("default 5") << 5.0 << qint64(300'000);
+        QTest::newRow("0.25") << 0.25 << qint64(30'000);
+        QTest::newRow("0") << 0.0 << qint64(30'000);
+        QTest::newRow("negative") << -2.0 << qint64(30'000);
+        QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN() << qint64(30'000);
     }
     void timerIntervalHasAFloor()
     {
@@ -439,7 +440,6 @@ private Q_SLOTS:
         rig.settings.setCheckIntervalMinutes(minutes);
         rig.dog.start();
         QTEST(qint64(rig.dog.timerInterval().count()), "interval");
-        QTEST(qint64(rig.dog.timerTolerance().count()), "tolerance");
     }
 
     void everyIntervalSetReArmsTheTimer()
@@ -472,8 +472,7 @@ private Q_SLOTS:
     void wakeRecordsAtOnceAndChecksAfterTheDelay()
     {
         QFETCH(bool, checkOnWake);
-        QuietRig rig;
-        rig.dog.setWakeDelay(150ms);
+        QuietRig rig({.wakeDelay = 150ms});
         rig.settings.setCheckOnWake(checkOnWake);
         rig.dog.start();
         QTRY_COMPARE(rig.cycles("startup"), 1);

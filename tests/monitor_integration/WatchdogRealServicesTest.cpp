@@ -78,7 +78,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         settings = new AppSettings(this);
-        log = new EventLog(EventLog::defaultDirectory(), this);
+        log = new EventLog(EventLog::defaultDirectory(), {}, this);
         settings->setPlexAppPath(QStringLiteral(STANDIN_PATH));
         settings->setServerHost(env("VIGILMOUNT_SMB_HOST"));
         settings->setShareName(QStringLiteral("media"));
@@ -191,8 +191,8 @@ private Q_SLOTS:
     void wakeFromLogindRunsTheDelayedCycle()
     {
         settings->setVerboseLogging(true);
-        Watchdog dog(*settings, *log, makeProductionServices());
-        dog.setWakeDelay(std::chrono::milliseconds(300));
+        Watchdog dog(*settings, *log, makeProductionServices(),
+                     {.wakeDelay = std::chrono::milliseconds(300)});
         dog.start();
         QTRY_VERIFY(dog.lastCheck().has_value()); // the start-up cycle
         QTRY_VERIFY(!dog.isChecking());

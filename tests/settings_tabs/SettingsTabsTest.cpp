@@ -49,7 +49,7 @@ class SettingsTabsTest : public QObject
 
     GeneralSettingsView *general()
     {
-        return w->show(new GeneralSettingsView(w->settings, *login, *w->watchdog));
+        return w->show(new GeneralSettingsView(w->settings, *login, *w->watchdog, w->log));
     }
     PlexSettingsView *plex() { return w->show(new PlexSettingsView(w->settings, *w->watchdog)); }
     VolumeSettingsView *volume()
@@ -107,7 +107,7 @@ private Q_SLOTS:
     void init()
     {
         w = std::make_unique<TabWorld>();
-        login = std::make_unique<LaunchAtLogin>(w->log);
+        login = std::make_unique<LaunchAtLogin>();
     }
     void cleanup()
     {

@@ -1,3 +1,4 @@
+#include "app/CompositionRoot.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsStore.h"
 #include "ui/settings/SettingsUIState.h"
@@ -10,9 +11,9 @@
 
 namespace {
 
-int currentTab()
+int currentTab(SettingsWindowController &controller)
 {
-    return SettingsWindowController::shared().window()->findChild<QTabWidget *>()->currentIndex();
+    return controller.window()->findChild<QTabWidget *>()->currentIndex();
 }
 
 QByteArray settingsFileText()
@@ -23,15 +24,25 @@ QByteArray settingsFileText()
 
 } // namespace
 
-// One process, one shared controller: the cases build on each other in order.
+// Every case starts from a fresh settings file and its own program objects.
 class SettingsWindowTest : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<CompositionRoot> root;
+
 private Q_SLOTS:
+    void init()
+    {
+        QFile::remove(SettingsStore::open()->fileName());
+        root = std::make_unique<CompositionRoot>(CompositionRoot::Mode::desktop);
+    }
+
+    void cleanup() { root.reset(); }
+
     void showTwiceBuildsOneWindow()
     {
-        auto &controller = SettingsWindowController::shared();
+        auto &controller = *root->windowController();
         controller.show(SettingsTab::general);
         QWidget *first = controller.window();
         QVERIFY(first && first->isVisible());
@@ -42,17 +53,18 @@ private Q_SLOTS:
 
     void showSwitchesTheOpenWindow()
     {
-        auto &controller = SettingsWindowController::shared();
+        auto &controller = *root->windowController();
         controller.show(SettingsTab::general);
-        QCOMPARE(currentTab(), 0);
+        QCOMPARE(currentTab(controller), 0);
         controller.show(SettingsTab::history);
-        QCOMPARE(currentTab(), 3);
-        QCOMPARE(SettingsUIState::shared().tab(), SettingsTab::history);
+        QCOMPARE(currentTab(controller), 3);
+        QCOMPARE(root->uiState().tab(), SettingsTab::history);
     }
 
     void closingHidesAndKeepsTheWindow()
     {
-        auto &controller = SettingsWindowController::shared();
+        auto &controller = *root->windowController();
+        controller.show(SettingsTab::general);
         QWidget *window = controller.window();
         QVERIFY(window->close());
         QVERIFY(!window->isVisible());
@@ -63,36 +75,27 @@ private Q_SLOTS:
 
     void firstLaunchOpensGeneralOnce()
     {
-        auto &controller = SettingsWindowController::shared();
-        controller.window()->hide();
-        SettingsUIState::shared().setTab(SettingsTab::history);
+        auto &controller = *root->windowController();
+        root->uiState().setTab(SettingsTab::history);
         QVERIFY(!SettingsStore::hasLaunchedBefore());
-        AppSettings settings;
-        QVERIFY(settings.serverHost().isEmpty());
-        QVERIFY(controller.applyFirstLaunchRule(settings));
+        QVERIFY(root->settings().serverHost().isEmpty());
+        QVERIFY(controller.applyFirstLaunchRule());
         QVERIFY(controller.window()->isVisible());
-        QCOMPARE(SettingsUIState::shared().tab(), SettingsTab::general);
+        QCOMPARE(root->uiState().tab(), SettingsTab::general);
         QVERIFY(settingsFileText().contains("hasLaunchedBefore=true"));
 
         // The next launch, server still empty: no window by itself.
         controller.window()->hide();
-        QVERIFY(!controller.applyFirstLaunchRule(settings));
+        QVERIFY(!controller.applyFirstLaunchRule());
         QVERIFY(!controller.window()->isVisible());
     }
 
     void setServerNeverWritesTheFlag()
     {
-        {
-            const auto store = SettingsStore::open();
-            store->remove(QStringLiteral("hasLaunchedBefore"));
-            SettingsStore::persist(*store);
-        }
-        auto &controller = SettingsWindowController::shared();
-        controller.window()->hide();
-        AppSettings settings;
-        settings.setServerHost(QStringLiteral(" ")); // blanks count: no trimming
-        QVERIFY(!controller.applyFirstLaunchRule(settings));
-        QVERIFY(!controller.window()->isVisible());
+        auto &controller = *root->windowController();
+        root->settings().setServerHost(QStringLiteral(" ")); // blanks count: no trimming
+        QVERIFY(!controller.applyFirstLaunchRule());
+        QVERIFY(!controller.window());
         QVERIFY(!settingsFileText().contains("hasLaunchedBefore"));
     }
 };
