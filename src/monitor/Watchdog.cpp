@@ -65,11 +65,10 @@ struct Watchdog::Private
     CompletionAwaiter<LaunchOutcome> launch(QObject *owner, const QString &path) const
     {
         const std::shared_ptr<MediaServerPort> server = services.mediaServer;
-        LaunchOutcome timedOut;
-        timedOut.errorDescription =
+        const LaunchOutcome timedOut = LaunchOutcome::failure(
             QStringLiteral("Plex Media Server didn't report back within %1 seconds of being "
                            "started.")
-                .arg(secondsText(launchBound));
+                .arg(secondsText(launchBound)));
         return CompletionAwaiter<LaunchOutcome>(
             owner,
             [server, path](std::function<void(LaunchOutcome)> done) {
@@ -163,8 +162,8 @@ QCoro::Task<QString> Watchdog::checkPlex()
     d->previousPlexUp = false;
 
     const LaunchOutcome outcome = co_await d->launch(this, d->settings.plexAppPath());
-    if (outcome.ok) {
-        d->log.record(Kind::plexLaunched, outcome.appPath);
+    if (outcome.ok()) {
+        d->log.record(Kind::plexLaunched, outcome.value());
         d->notifier.notify(
             QStringLiteral("Plex restarted"),
             QStringLiteral("Plex Media Server wasn't running, so Vigilmount started it."));
@@ -173,9 +172,9 @@ QCoro::Task<QString> Watchdog::checkPlex()
         co_return QStringLiteral("Plex restarted");
     }
 
-    d->log.record(Kind::plexLaunchFailed, outcome.errorDescription);
-    d->notifier.notify(QStringLiteral("Couldn't start Plex"), outcome.errorDescription);
-    co_return QStringLiteral("Plex down") + downSeparator + outcome.errorDescription;
+    d->log.record(Kind::plexLaunchFailed, outcome.error());
+    d->notifier.notify(QStringLiteral("Couldn't start Plex"), outcome.error());
+    co_return QStringLiteral("Plex down") + downSeparator + outcome.error();
 }
 
 QCoro::Task<QString> Watchdog::checkVolume()
@@ -240,12 +239,12 @@ QCoro::Task<QString> Watchdog::checkVolume()
 QCoro::Task<> Watchdog::launchPlexNow()
 {
     const LaunchOutcome outcome = co_await d->launch(this, d->settings.plexAppPath());
-    if (outcome.ok) {
-        d->log.record(Kind::plexLaunched, manualPrefix + outcome.appPath);
+    if (outcome.ok()) {
+        d->log.record(Kind::plexLaunched, manualPrefix + outcome.value());
         setPlexRunning(true);
         d->previousPlexUp = true;
     } else {
-        d->log.record(Kind::plexLaunchFailed, manualPrefix + outcome.errorDescription);
+        d->log.record(Kind::plexLaunchFailed, manualPrefix + outcome.error());
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Outcome.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -9,12 +11,8 @@
 // The small interfaces through which the watchdog reaches the machine. Production wires the
 // Linux services behind them in one place; the engine's unit tests use fakes.
 
-struct LaunchOutcome
-{
-    bool ok = false;
-    QString appPath;          // on success: the path of the application that was started
-    QString errorDescription; // on failure: the user-readable description
-};
+// On success: the path of the application that was started.
+using LaunchOutcome = Outcome<QString>;
 
 struct MountOutcome
 {

@@ -1,102 +1,21 @@
 #pragma once
 
-#include <QList>
+#include "common/Outcome.h"
+
 #include <QString>
 #include <chrono>
 #include <functional>
 #include <optional>
 
-// The only contact with the media server "Plex Media Server": is it running, where is it
-// installed, and starting it in the background. Stateless: every call reads the machine afresh.
+// What to start for the media server "Plex Media Server" and how its start is judged. Stateless:
+// every call reads the machine afresh. ServerProcessScanner tells whether it runs.
 namespace PlexController {
 
-// The application identifier the server's desktop entry and systemd units are named after.
-inline const QString bundleIdentifier = QStringLiteral("com.plexapp.plexmediaserver");
-// The executable's name (also the name the server shows to the user).
-inline const QString displayName = QStringLiteral("Plex Media Server");
 // Where the official package installs the server.
 inline const QString packagedBinaryPath =
     QStringLiteral("/usr/lib/plexmediaserver/Plex Media Server");
 // How long a freshly started server must stay alive before its launch counts as a success.
 inline constexpr std::chrono::milliseconds launchSettleTime{1000};
-
-struct RunningInstance
-{
-    qint64 pid = 0;
-    QString name;
-};
-
-// What the process scan learns about one process.
-struct ProcessInfo
-{
-    qint64 pid = 0;
-    // Basename of /proc/PID/exe when readable, else of argv[0].
-    QString name;
-    // The text of /proc/PID/cgroup.
-    QString cgroup;
-    bool zombie = false;
-};
-
-// True when a /proc/PID/cgroup text places the process in plexmediaserver.service or in an
-// app unit (app-…-com.plexapp.plexmediaserver-….scope / app-…@….service) named after the
-// application identifier.
-bool inServerUnit(const QString &cgroup);
-
-// Every process below procRoot ("/proc"), of all users, in ascending pid order, with
-// everything the scan can learn about it.
-QList<ProcessInfo> processes(const QString &procRoot = QStringLiteral("/proc"));
-
-// The server among the given processes: the first one in a server unit, else the first one
-// whose name is exactly "Plex Media Server". Zombies never count.
-std::optional<RunningInstance> runningInstance(const QList<ProcessInfo> &processes);
-
-// The cgroup hierarchy systemd places its units in: the cgroup v2 hierarchy (at /sys/fs/cgroup,
-// or at /sys/fs/cgroup/unified beside v1 controllers), else the v1 "name=systemd" one. None
-// when neither is mounted.
-std::optional<QString> unitHierarchy();
-
-// The same answer as runningInstance(processes(procRoot)), read cheaply: the server units'
-// members come from the hierarchy at cgroupRoot (from every /proc/PID/cgroup when there is
-// none), the name pass reads one link per process, and only candidates have their state read.
-std::optional<RunningInstance> runningInstance(const QString &procRoot,
-                                               const std::optional<QString> &cgroupRoot);
-// The server on this machine: runningInstance("/proc", unitHierarchy()).
-std::optional<RunningInstance> runningInstance();
-
-// The error of a launch that did not start the server.
-class PlexError
-{
-public:
-    enum class Case { notFound, launchFailed };
-
-    // The path exactly as configured (untrimmed).
-    static PlexError notFound(const QString &path) { return PlexError(Case::notFound, path); }
-    static PlexError launchFailed() { return PlexError(Case::launchFailed, {}); }
-
-    Case kind() const { return m_kind; }
-    const QString &path() const { return m_path; }
-    QString description() const;
-
-    bool operator==(const PlexError &other) const = default;
-
-private:
-    PlexError(Case kind, const QString &path) : m_kind(kind), m_path(path) {}
-
-    Case m_kind;
-    QString m_path;
-};
-
-struct LaunchResult
-{
-    // On success: the path of what was started (an executable or a desktop entry).
-    std::optional<QString> appPath;
-    // On failure: the user-readable description.
-    QString error;
-
-    bool succeeded() const { return appPath.has_value(); }
-    static LaunchResult success(const QString &path) { return {path, {}}; }
-    static LaunchResult failure(const QString &description) { return {std::nullopt, description}; }
-};
 
 // The desktop entry com.plexapp.plexmediaserver.desktop in the XDG application folders
 // ($XDG_DATA_HOME, then $XDG_DATA_DIRS), else the packaged binary, else none.
@@ -107,8 +26,9 @@ std::optional<QString> registeredAppPath();
 std::optional<QString> appURL(const QString &path);
 
 // Starts the server in the background and returns at once. completion runs exactly once, on a
-// worker thread. When a server already runs, nothing is started and the launch succeeds with
-// the resolved path.
-void launch(const QString &path, std::function<void(LaunchResult)> completion);
+// worker thread, with the path that was started (an executable or a desktop entry) or the
+// user-readable reason. When a server already runs, nothing is started and the launch succeeds
+// with the resolved path.
+void launch(const QString &path, std::function<void(Outcome<QString>)> completion);
 
 } // namespace PlexController

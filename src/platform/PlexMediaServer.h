@@ -2,7 +2,7 @@
 
 #include "monitor/WatchdogPorts.h"
 
-// The watchdog's view of the media server, answered by PlexController.
+// The watchdog's view of the media server, answered by ServerProcessScanner and PlexController.
 class PlexMediaServer : public MediaServerPort
 {
 public:

@@ -64,7 +64,8 @@ struct Fakes : MediaServerPort, SharePort, CredentialPort, NotificationPort
     void launch(const QString &appPath, std::function<void(LaunchOutcome)> done) override
     {
         launches.append(appPath);
-        launchAnswers(std::move(done), {true, plexPath, {}}, {false, {}, launchError});
+        launchAnswers(std::move(done), LaunchOutcome::success(plexPath),
+                      LaunchOutcome::failure(launchError));
     }
     std::optional<QString> mountPoint(const QString &, const QString &) override
     {
@@ -366,8 +367,8 @@ private Q_SLOTS:
                  "Plex down" + dash + launchText + dot + "Volume down" + dash + mountText);
 
         // A late answer, or a second one, changes nothing.
-        rig.fake.launchAnswers.held.at(0)({true, plexPath, {}});
-        rig.fake.launchAnswers.held.at(0)({true, plexPath, {}});
+        rig.fake.launchAnswers.held.at(0)(LaunchOutcome::success(plexPath));
+        rig.fake.launchAnswers.held.at(0)(LaunchOutcome::success(plexPath));
         QTest::qWait(30);
         QCOMPARE(rig.countKind("plexLaunched"), 0);
         QCOMPARE(rig.dog.plexRunning(), std::optional<bool>(false));
@@ -379,7 +380,7 @@ private Q_SLOTS:
         const QStringList before = rig.lines();
         dog.reset();
         QVERIFY(cycle.isReady() && mount.isReady());
-        rig.fake.launchAnswers.held.at(1)({true, plexPath, {}});
+        rig.fake.launchAnswers.held.at(1)(LaunchOutcome::success(plexPath));
         rig.fake.mountAnswers.held.at(1)({true, mountedAt, {}});
         QTest::qWait(20);
         QCOMPARE(rig.lines(), before);

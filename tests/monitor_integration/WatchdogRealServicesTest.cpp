@@ -2,7 +2,7 @@
 #include "history/EventLog.h"
 #include "monitor/Watchdog.h"
 #include "platform/Keychain.h"
-#include "platform/PlexController.h"
+#include "platform/ServerProcessScanner.h"
 #include "platform/VolumeMounter.h"
 #include "settings/AppSettings.h"
 
@@ -50,10 +50,10 @@ QList<std::pair<Kind, QString>> recordsFrom(const EventLog &log, qsizetype first
 
 void stopStandIn()
 {
-    while (const auto running = PlexController::runningInstance()) {
+    while (const auto running = ServerProcessScanner::findOnThisMachine()) {
         ::kill(pid_t(running->pid), SIGKILL);
-        QTRY_VERIFY(!PlexController::runningInstance() ||
-                    PlexController::runningInstance()->pid != running->pid);
+        QTRY_VERIFY(!ServerProcessScanner::findOnThisMachine() ||
+                    ServerProcessScanner::findOnThisMachine()->pid != running->pid);
     }
 }
 
@@ -134,7 +134,7 @@ private Q_SLOTS:
             !QJsonDocument(posted[1]).toJson().contains(env("VIGILMOUNT_SMB_PASSWORD").toUtf8()));
 
         // The next cycle finds both up and has nothing to record.
-        QTRY_VERIFY(PlexController::runningInstance());
+        QTRY_VERIFY(ServerProcessScanner::findOnThisMachine());
         const qsizetype quiet = log->events().size();
         QCoro::waitFor(dog.checkNow(QStringLiteral("timer")));
         QCOMPARE(log->events().size(), quiet);
@@ -145,7 +145,7 @@ private Q_SLOTS:
     void seesBothGoDownAndBringsThemBack()
     {
         Watchdog dog(*settings, *log, makeProductionServices());
-        QTRY_VERIFY(PlexController::runningInstance());
+        QTRY_VERIFY(ServerProcessScanner::findOnThisMachine());
         QCoro::waitFor(dog.checkNow(QStringLiteral("manual")));
         QCOMPARE(dog.lastMessage(), QStringLiteral("Plex running · Volume mounted"));
 

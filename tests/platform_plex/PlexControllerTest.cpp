@@ -1,12 +1,12 @@
 #include "platform/PlexController.h"
 #include "PlatformTestSupport.h"
 #include "platform/PlexMediaServer.h"
+#include "platform/ProcessTable.h"
+#include "platform/ServerProcessScanner.h"
 
 #include <QTemporaryDir>
 
 #include <csignal>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace PlexController;
 using namespace Qt::StringLiterals;
@@ -16,17 +16,28 @@ namespace {
 
 const QString standIn = QStringLiteral(STANDIN_PATH);
 const QString otherStandIn = QStringLiteral(OTHER_STANDIN_PATH);
-const QString serviceCgroup = u"0::/system.slice/plexmediaserver.service\n"_s;
 const QByteArray entryText = "[Desktop Entry]\nType=Application\nName=Plex Media Server\nExec=\"" +
                              QFile::encodeName(standIn) + "\"\n";
 
-// Live processes named like the server (the test runs in its own PID namespace).
-QList<qint64> liveServers()
+// One process of a fake /proc tree.
+struct FakeProcess
 {
+    int pid = 0;
+    QString exe{}; // the target of the exe link; no link when empty
+    QByteArray cmdline = QByteArray("worker\0", 7);
+    QString cgroup{};                 // the text of /proc/PID/cgroup
+    QByteArray stat = "(worker) S 1"; // after the pid
+};
+
+// Live processes named like the server (the test runs in its own PID namespace).
+QList<qint64> liveServers(const QString &name = u"Plex Media Server"_s)
+{
+    const std::string wanted = name.toStdString();
     QList<qint64> pids;
-    for (const ProcessInfo &info : processes()) {
-        if (!info.zombie && info.name == displayName)
-            pids.append(info.pid);
+    ProcessTable table(u"/proc"_s);
+    for (qint64 pid : table.pids()) {
+        if (table.nameOf(pid) == wanted && table.isAlive(pid))
+            pids.append(pid);
     }
     return pids;
 }
@@ -90,101 +101,91 @@ private Q_SLOTS:
         qunsetenv("VIGILMOUNT_STANDIN_EXIT");
     }
 
-    // The unit pass comes first, then the first exact name; zombies never count.
-    void passes_data()
+    // The scan over fake /proc and cgroup trees. The unit is "path member…" below the
+    // hierarchy; without one there is no hierarchy and /proc/PID/cgroup places the processes.
+    void scan_data()
     {
-        QTest::addColumn<QList<ProcessInfo>>("list");
-        QTest::addColumn<qint64>("found"); // 0: none
-        const auto named = [](qint64 pid, const QString &name, bool zombie = false) {
-            return ProcessInfo{pid, name, {}, zombie};
+        QTest::addColumn<QList<FakeProcess>>("processes");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QString>("found"); // "pid name", empty: none
+        const QString binary = u"/usr/lib/plexmediaserver/Plex Media Server"_s;
+        const QString service = u"system.slice/plexmediaserver.service"_s;
+        const QString apps = u"user.slice/user@1000.service/app.slice/"_s;
+        const auto named = [](int pid, const QString &exe, const QByteArray &stat = "(P) S 1") {
+            return FakeProcess{.pid = pid, .exe = exe, .stat = stat};
         };
-        const auto inUnit = [](qint64 pid, const QString &cgroup, bool zombie = false) {
-            return ProcessInfo{pid, u"worker"_s, cgroup, zombie};
+        const auto worker = [](int pid, const QString &cgroup = {}) {
+            return FakeProcess{.pid = pid, .cgroup = cgroup};
         };
-        const auto unit = [&](const QString &cgroup) { return QList{inUnit(42, cgroup)}; };
-        QTest::newRow("unit beats earlier name")
-            << QList<ProcessInfo>{named(10, displayName), inUnit(20, serviceCgroup),
-                                  inUnit(30, serviceCgroup)}
-            << qint64(20);
-        QTest::newRow("first exact name")
-            << QList<ProcessInfo>{named(1, u"plex media server"_s), named(2, u"Plex Media Serv"_s),
-                                  named(3, u"Plex Media Server "_s), named(7, displayName),
-                                  named(9, displayName)}
-            << qint64(7);
-        QTest::newRow("zombies") << QList<ProcessInfo>{inUnit(4, serviceCgroup, true),
-                                                       named(5, displayName, true)}
-                                 << qint64(0);
-        QTest::newRow("cgroup v1") << unit(u"12:pids:/system.slice/plexmediaserver.service\n"
-                                           u"1:name=systemd:/system.slice/"
-                                           u"plexmediaserver.service\n"_s)
-                                   << qint64(42);
+        const QList<FakeProcess> mixed{named(10, binary), worker(20), worker(30)};
+        QTest::newRow("unit member before an earlier name")
+            << mixed << (service + u" 30 20"_s) << u"20 worker"_s;
+        QTest::newRow("members outside the namespace or gone")
+            << mixed << (service + u" 0 99"_s) << u"10 Plex Media Server"_s;
+        QTest::newRow("cgroup nested in an app service")
+            << mixed << (apps + u"app-com.plexapp.plexmediaserver@x.service/y 30"_s)
+            << u"30 worker"_s;
         QTest::newRow("gnome app scope")
-            << unit(u"0::/user.slice/user@1000.service/app.slice/"
-                    u"app-gnome-com.plexapp.plexmediaserver-4242.scope\n"_s)
-            << qint64(42);
+            << mixed << (apps + u"app-gnome-com.plexapp.plexmediaserver-1.scope 20"_s)
+            << u"20 worker"_s;
         QTest::newRow("identifier prefix only")
-            << unit(u"0::/user.slice/app-com.plexapp.plexmediaserverx-1.scope\n"_s) << qint64(0);
+            << QList{worker(20)} << (apps + u"app-com.plexapp.plexmediaserverx-1.scope 20"_s)
+            << QString();
+        QTest::newRow("no hierarchy: unit from cgroup v1 text before an earlier name")
+            << QList{named(10, binary),
+                     worker(42, u"12:pids:/"_s + service + u"\n1:name=systemd:/"_s + service)}
+            << QString() << u"42 worker"_s;
+        QTest::newRow("zombies never count; the state follows the last parenthesis")
+            << QList{FakeProcess{.pid = 4, .cgroup = u"0::/"_s + service, .stat = "(w) Z 1"},
+                     named(5, binary, "(P) Z 1"), named(6, binary, "(P) X 1"),
+                     named(8, binary, "(a) Z (b) R 1")}
+            << QString() << u"8 Plex Media Server"_s;
+        QTest::newRow("first exact name, also of a replaced binary")
+            << QList{named(1, u"/x/plex media server"_s), named(2, u"/x/Plex Media Serv"_s),
+                     named(3, u"/x/Plex Media Server "_s), named(7, binary + u" (deleted)"_s),
+                     named(9, binary)}
+            << QString() << u"7 Plex Media Server"_s;
+        QTest::newRow("argv[0] when the link is unreadable")
+            << QList{FakeProcess{.pid = 3, .cmdline = QByteArray("/x/Plex Media Server\0-f\0", 24)}}
+            << QString() << u"3 Plex Media Server"_s;
     }
 
-    void passes()
+    void scan()
     {
-        QFETCH(QList<ProcessInfo>, list);
-        QFETCH(qint64, found);
-        const std::optional<RunningInstance> instance = runningInstance(list);
-        QCOMPARE(instance ? instance->pid : 0, found);
+        QFETCH(QList<FakeProcess>, processes);
+        QFETCH(QString, unit);
+        QFETCH(QString, found);
+        const QTemporaryDir root;
+        const QString proc = root.filePath(u"proc"_s);
+        QVERIFY(QDir().mkpath(proc + u"/self"_s));
+        for (const FakeProcess &p : processes) {
+            const QString dir = proc + u"/"_s + QString::number(p.pid);
+            QVERIFY(writeFile(dir + u"/stat"_s, QByteArray::number(p.pid) + ' ' + p.stat) &&
+                    writeFile(dir + u"/cmdline"_s, p.cmdline) &&
+                    writeFile(dir + u"/cgroup"_s, p.cgroup.toUtf8()));
+            QVERIFY(p.exe.isEmpty() || QFile::link(p.exe, dir + u"/exe"_s));
+        }
+        std::optional<QString> hierarchy;
+        if (!unit.isEmpty()) {
+            hierarchy = root.filePath(u"cgroup"_s);
+            QStringList members = unit.split(u' ');
+            QVERIFY(writeFile(*hierarchy + u"/"_s + members.takeFirst() + u"/cgroup.procs"_s,
+                              members.join(u'\n').toUtf8() + '\n'));
+        }
+        const std::optional<RunningInstance> instance =
+            ServerProcessScanner(proc, hierarchy).find();
+        QCOMPARE(instance ? u"%1 %2"_s.arg(instance->pid).arg(instance->name) : QString(), found);
     }
 
-    // A /proc fixture: names from exe (even deleted) or argv[0], states, and the cheap scan
-    // finding the unit's member in a cgroup hierarchy before an earlier name match.
-    void procScan()
-    {
-        const QString root = m_dir.filePath(u"proc"_s);
-        const auto add = [&](int pid, const QByteArray &stat, const QByteArray &cmdline,
-                             const QString &exe = {}) {
-            const QString dir = root + u"/"_s + QString::number(pid);
-            QVERIFY(writeFile(dir + u"/stat"_s, stat) && writeFile(dir + u"/cmdline"_s, cmdline));
-            QVERIFY(exe.isEmpty() || QFile::link(exe, dir + u"/exe"_s));
-        };
-        add(5, "5 (Plex Media Serv) S 1", QByteArray("/usr/lib/x/Plex Media Server\0-f\0", 33));
-        add(7, "7 (Plex Media Serv) Z 1", {});
-        add(10, "10 (Plex Media Serv) S 1", QByteArray("renamed\0", 8),
-            u"/usr/lib/x/Plex Media Server (deleted)"_s);
-        add(12, "12 (a) Z (b) R 1", QByteArray("worker\0", 7)); // ") Z (" is not its state
-        QVERIFY(QDir().mkpath(root + u"/self"_s));
-        QStringList seen;
-        for (const ProcessInfo &info : processes(root))
-            seen.append(u"%1 %2%3"_s.arg(info.pid).arg(info.name, info.zombie ? u" Z"_s : u""_s));
-        QCOMPARE(seen, (QStringList{u"5 Plex Media Server"_s, u"7  Z"_s, u"10 Plex Media Server"_s,
-                                    u"12 worker"_s}));
-
-        QVERIFY(writeFile(m_dir.filePath(u"cgroup/system.slice/plexmediaserver.service/"
-                                         u"cgroup.procs"_s),
-                          "12\n"));
-        QCOMPARE(runningInstance(root, m_dir.filePath(u"cgroup"_s)).value_or(RunningInstance{}).pid,
-                 qint64(12));
-    }
-
-    // The exact executable name counts, another name or a zombie does not.
+    // On the machine: the exact executable name counts, another name does not.
     void liveProcessesByExecutableName()
     {
         QVERIFY(start(otherStandIn) > 0);
-        const QByteArray path = QFile::encodeName(standIn);
-        char exitAtOnce[] = "VIGILMOUNT_STANDIN_EXIT=1";
-        char *environment[] = {exitAtOnce, nullptr};
-        const pid_t zombie = ::fork();
-        QVERIFY(zombie >= 0);
-        if (zombie == 0) {
-            ::execle(path.constData(), path.constData(), static_cast<char *>(nullptr), environment);
-            ::_exit(127);
-        }
-        QTRY_VERIFY(std::ranges::any_of(
-            processes(), [&](const ProcessInfo &p) { return p.pid == zombie && p.zombie; }));
-        QVERIFY(!runningInstance());
-        ::waitpid(zombie, nullptr, 0);
+        QVERIFY(!ServerProcessScanner::findOnThisMachine());
 
         // The real name is longer than the 15 characters /proc/PID/comm keeps.
         const qint64 server = start(standIn);
-        QCOMPARE(runningInstance().value_or(RunningInstance{}).pid, server);
+        QCOMPARE(ServerProcessScanner::findOnThisMachine().value_or(RunningInstance{}).pid, server);
     }
 
     void whatToLaunch()
@@ -209,16 +210,14 @@ private Q_SLOTS:
         for (const QString &configured : {u" "_s + standIn, u"/not/installed"_s}) {
             const QList<LaunchOutcome> outcomes = launchAndCollect(configured);
             QCOMPARE(outcomes.size(), 1);
-            QVERIFY2(outcomes.first().ok, qPrintable(outcomes.first().errorDescription));
+            QVERIFY2(outcomes.first().ok(), qPrintable(outcomes.first().error()));
             const QList<qint64> servers = liveServers();
             QCOMPARE(servers.size(), 1);
-
             const QList<LaunchOutcome> again = launchAndCollect(otherStandIn);
             QCOMPARE(again.size(), 1);
-            QVERIFY(again.first().ok);
+            QVERIFY(again.first().ok());
             QCOMPARE(liveServers(), servers);
-            for (const ProcessInfo &info : processes())
-                QVERIFY(info.name != u"Other Media Server"_s);
+            QVERIFY(liveServers(u"Other Media Server"_s).isEmpty());
             ::kill(pid_t(servers.first()), SIGKILL);
             QTRY_VERIFY(liveServers().isEmpty());
         }
@@ -265,7 +264,7 @@ private Q_SLOTS:
         }
         const QList<LaunchOutcome> outcomes = launchAndCollect(path);
         QCOMPARE(outcomes.size(), 1);
-        QCOMPARE(outcomes.first().errorDescription, error);
+        QCOMPARE(outcomes.first().error(), error);
         QVERIFY(liveServers().isEmpty());
     }
 };

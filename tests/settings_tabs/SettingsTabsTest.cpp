@@ -189,7 +189,8 @@ private Q_SLOTS:
         QTRY_COMPARE(text("plexStatus"), QStringLiteral("Running"));
         QTRY_VERIFY(!w->watchdog->isChecking());
         w->server->running = false;
-        w->server->outcome = {false, {}, QStringLiteral("The application could not be found.")};
+        w->server->outcome =
+            LaunchOutcome::failure(QStringLiteral("The application could not be found."));
         w->watchdog->checkNow(QStringLiteral("timer"));
         QTRY_VERIFY(!w->watchdog->isChecking());
         QCOMPARE(text("plexStatus"), QStringLiteral("Not running"));

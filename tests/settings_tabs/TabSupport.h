@@ -30,6 +30,8 @@
 template <typename Outcome> class HeldPort
 {
 public:
+    explicit HeldPort(Outcome initial) : outcome(std::move(initial)) {}
+
     Outcome outcome;
     bool hold = false;
     int calls = 0;
@@ -54,7 +56,8 @@ private:
 struct FakeServer : MediaServerPort, HeldPort<LaunchOutcome>
 {
     bool running = true;
-    FakeServer() { outcome = {true, QStringLiteral("/opt/plex/Plex Media Server"), {}}; }
+    FakeServer() : HeldPort(LaunchOutcome::success(QStringLiteral("/opt/plex/Plex Media Server")))
+    {}
     bool isRunning() override { return running; }
     void launch(const QString &, std::function<void(LaunchOutcome)> done) override
     {
@@ -64,7 +67,7 @@ struct FakeServer : MediaServerPort, HeldPort<LaunchOutcome>
 
 struct FakeShare : SharePort, HeldPort<MountOutcome>
 {
-    FakeShare() { outcome = {true, QStringLiteral("/run/user/1000/gvfs/smb-share:media"), {}}; }
+    FakeShare() : HeldPort({true, QStringLiteral("/run/user/1000/gvfs/smb-share:media"), {}}) {}
     std::optional<QString> mountPoint(const QString &, const QString &) override { return {}; }
     void mount(const MountRequest &, std::function<void(MountOutcome)> done) override
     {
