@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Outcome.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -16,12 +18,8 @@ struct LaunchOutcome
     QString errorDescription; // on failure: the user-readable description
 };
 
-struct MountOutcome
-{
-    bool ok = false;
-    QString mountPoint;       // on success
-    QString errorDescription; // on failure
-};
+// The mount point, or the sentence that says why the share isn't mounted.
+using MountOutcome = Outcome<QString>;
 
 struct MountRequest
 {

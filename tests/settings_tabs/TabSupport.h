@@ -30,6 +30,9 @@
 template <typename Outcome> class HeldPort
 {
 public:
+    HeldPort() = default;
+    explicit HeldPort(Outcome first) : outcome(std::move(first)) {}
+
     Outcome outcome;
     bool hold = false;
     int calls = 0;
@@ -64,7 +67,9 @@ struct FakeServer : MediaServerPort, HeldPort<LaunchOutcome>
 
 struct FakeShare : SharePort, HeldPort<MountOutcome>
 {
-    FakeShare() { outcome = {true, QStringLiteral("/run/user/1000/gvfs/smb-share:media"), {}}; }
+    FakeShare()
+        : HeldPort(MountOutcome::success(QStringLiteral("/run/user/1000/gvfs/smb-share:media")))
+    {}
     std::optional<QString> mountPoint(const QString &, const QString &) override { return {}; }
     void mount(const MountRequest &, std::function<void(MountOutcome)> done) override
     {
