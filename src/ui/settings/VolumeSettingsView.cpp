@@ -143,7 +143,7 @@ void VolumeSettingsView::passwordEdited(const QString &password)
         return;
     m_password = password;
     // An empty password removes the item; a failed write changes nothing here.
-    Keychain::save(m_password, m_settings.keychainAccount());
+    (void)Keychain::save(m_password, m_settings.keychainAccount());
 }
 
 void VolumeSettingsView::usernameChanged(const QString &username)
@@ -152,7 +152,7 @@ void VolumeSettingsView::usernameChanged(const QString &username)
     if (username == m_lastUsername)
         return;
     m_lastUsername = username;
-    Keychain::save(m_password, m_settings.keychainAccount());
+    (void)Keychain::save(m_password, m_settings.keychainAccount());
 }
 
 void VolumeSettingsView::mountNow()
