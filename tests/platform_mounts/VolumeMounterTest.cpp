@@ -81,8 +81,6 @@ private Q_SLOTS:
         QTest::newRow("blank host") << u"smb"_s << u" \t\u00a0"_s << false << notConfigured;
         QTest::newRow("from a worker thread") << u"smb"_s << QString() << true << notConfigured;
         QTest::newRow("blank inside host") << u"smb"_s << u"box lan"_s << false << badURL;
-        QTest::newRow("slash in host") << u"smb"_s << u"box/lan"_s << false << badURL;
-        QTest::newRow("bad scheme") << u"s m b"_s << u"box.lan"_s << false << badURL;
     }
 
     void errorsBeforeAnyMount()
