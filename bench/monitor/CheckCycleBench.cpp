@@ -146,15 +146,14 @@ bool mountShare(const QString &host, const QString &user, const QString &passwor
 {
     bool done = false;
     bool mounted = false;
-    VolumeMounter::mount(
-        QStringLiteral("smb"), host, QStringLiteral("media"), user, password,
-        [&](VolumeMounter::MountResult result) {
-            done = true;
-            mounted = std::holds_alternative<QString>(result);
-            if (!mounted)
-                std::fprintf(stderr, "mount failed: %s\n",
-                             qPrintable(std::get<VolumeMounter::MountError>(result).description()));
-        });
+    VolumeMounter::mount(QStringLiteral("smb"), host, QStringLiteral("media"), user, password,
+                         [&](const Outcome<QString> &result) {
+                             done = true;
+                             mounted = result.ok();
+                             if (!mounted)
+                                 std::fprintf(stderr, "mount failed: %s\n",
+                                              qPrintable(result.error()));
+                         });
     QElapsedTimer clock;
     clock.start();
     while (!done && clock.elapsed() < 30000)

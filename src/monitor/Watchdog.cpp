@@ -81,10 +81,9 @@ struct Watchdog::Private
     CompletionAwaiter<MountOutcome> mount(QObject *owner, const MountRequest &request) const
     {
         const std::shared_ptr<SharePort> share = services.share;
-        MountOutcome timedOut;
-        timedOut.errorDescription =
+        const MountOutcome timedOut = MountOutcome::failure(
             QStringLiteral("The share didn't finish mounting within %1 seconds.")
-                .arg(secondsText(mountBound));
+                .arg(secondsText(mountBound)));
         return CompletionAwaiter<MountOutcome>(
             owner,
             [share, request](std::function<void(MountOutcome)> done) {
@@ -218,20 +217,20 @@ QCoro::Task<QString> Watchdog::checkVolume()
     request.password = d->services.credentials->password(d->settings.keychainAccount());
 
     const MountOutcome outcome = co_await d->mount(this, request);
-    if (outcome.ok) {
-        d->log.record(Kind::volumeMounted, outcome.mountPoint);
+    if (outcome.ok()) {
+        d->log.record(Kind::volumeMounted, outcome.value());
         d->notifier.notify(QStringLiteral("Plex volume reconnected"),
-                           share + QStringLiteral(" is mounted at ") + outcome.mountPoint +
+                           share + QStringLiteral(" is mounted at ") + outcome.value() +
                                QStringLiteral("."));
         setVolumeMounted(true);
-        setVolumeMountPoint(outcome.mountPoint);
+        setVolumeMountPoint(outcome.value());
         d->previousVolumeUp = true;
         co_return QStringLiteral("Volume remounted");
     }
 
-    d->log.record(Kind::volumeMountFailed, outcome.errorDescription);
-    d->notifier.notify(QStringLiteral("Couldn't mount ") + share, outcome.errorDescription);
-    co_return QStringLiteral("Volume down") + downSeparator + outcome.errorDescription;
+    d->log.record(Kind::volumeMountFailed, outcome.error());
+    d->notifier.notify(QStringLiteral("Couldn't mount ") + share, outcome.error());
+    co_return QStringLiteral("Volume down") + downSeparator + outcome.error();
 }
 
 // ---- operations on request ------------------------------------------------------------

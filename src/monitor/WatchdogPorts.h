@@ -14,12 +14,8 @@
 // On success: the path of the application that was started.
 using LaunchOutcome = Outcome<QString>;
 
-struct MountOutcome
-{
-    bool ok = false;
-    QString mountPoint;       // on success
-    QString errorDescription; // on failure
-};
+// The mount point, or the sentence that says why the share isn't mounted.
+using MountOutcome = Outcome<QString>;
 
 struct MountRequest
 {

@@ -1,10 +1,44 @@
 #include "platform/Keychain.h"
 
+#include "platform/GLibPointers.h"
+#include "platform/GObjectList.h"
+
 #include <libsecret/secret.h>
+
+#include <memory>
 
 namespace Keychain {
 
 namespace {
+
+struct SecretValueUnref
+{
+    void operator()(SecretValue *value) const { secret_value_unref(value); }
+};
+using SecretValuePtr = std::unique_ptr<SecretValue, SecretValueUnref>;
+
+struct HashTableUnref
+{
+    void operator()(GHashTable *table) const { g_hash_table_unref(table); }
+};
+using AttributesPtr = std::unique_ptr<GHashTable, HashTableUnref>;
+
+QString unreachable()
+{
+    return QStringLiteral("The login keyring couldn't be reached.");
+}
+QString locked()
+{
+    return QStringLiteral("The login keyring is locked.");
+}
+QString notSaved()
+{
+    return QStringLiteral("The password couldn't be saved in the login keyring.");
+}
+QString notRemoved()
+{
+    return QStringLiteral("The password couldn't be removed from the login keyring.");
+}
 
 // Items are found by their attributes alone (SECRET_SCHEMA_DONT_MATCH_NAME), so items made
 // with other tools (secret-tool store service Vigilmount account ...) are the same items.
@@ -30,29 +64,29 @@ const SecretSchema *schema()
     return &passwordSchema;
 }
 
-// The secret service connection (libsecret keeps one per process), or none when the session
-// bus or the service is unreachable.
-SecretService *connectService(SecretServiceFlags flags)
-{
-    return secret_service_get_sync(flags, nullptr, nullptr);
-}
-
-// The items for an account, locked or not. False when the search itself failed.
-bool findItems(SecretService *service, const QString &account, GList **items)
+AttributesPtr attributesFor(const QString &account)
 {
     const QByteArray serviceName = Keychain::service().toUtf8();
     const QByteArray accountName = account.toUtf8();
-    GHashTable *attributes = secret_attributes_build(schema(), "service", serviceName.constData(),
-                                                     "account", accountName.constData(), nullptr);
-    GError *error = nullptr;
-    *items = secret_service_search_sync(service, schema(), attributes, SECRET_SEARCH_ALL, nullptr,
-                                        &error);
-    g_hash_table_unref(attributes);
-    if (error) {
-        g_error_free(error);
-        return false;
-    }
-    return true;
+    return AttributesPtr(secret_attributes_build(schema(), "service", serviceName.constData(),
+                                                 "account", accountName.constData(), nullptr));
+}
+
+// The secret service connection (libsecret keeps one per process), or none when the session
+// bus or the service is unreachable.
+GObjectPtr<SecretService> connectService(SecretServiceFlags flags)
+{
+    return GObjectPtr<SecretService>(secret_service_get_sync(flags, nullptr, nullptr));
+}
+
+// The items for an account, locked or not. False when the search itself failed.
+bool findItems(SecretService *service, const QString &account, GObjectListPtr &items)
+{
+    GError *failure = nullptr;
+    items.reset(secret_service_search_sync(service, schema(), attributesFor(account).get(),
+                                           SECRET_SEARCH_ALL, nullptr, &failure));
+    const GErrorPtr error(failure);
+    return !error;
 }
 
 bool anyLocked(GList *items)
@@ -69,12 +103,77 @@ struct Utf8Secret
 {
     explicit Utf8Secret(const QString &text) : bytes(text.toUtf8()) {}
     ~Utf8Secret() { bytes.fill('\0'); }
-    SecretValue *value() const
+    SecretValuePtr value() const
     {
-        return secret_value_new(bytes.constData(), bytes.size(), "text/plain");
+        return SecretValuePtr(secret_value_new(bytes.constData(), bytes.size(), "text/plain"));
     }
     QByteArray bytes;
 };
+
+// Existing items: only their secret changes, the label stays as created.
+Status replaceSecrets(GList *items, SecretValue *value)
+{
+    if (anyLocked(items))
+        return Status::failure(locked());
+    for (GList *item = items; item; item = item->next) {
+        if (!secret_item_set_secret_sync(SECRET_ITEM(item->data), value, nullptr, nullptr))
+            return Status::failure(notSaved());
+    }
+    return Status::success({});
+}
+
+// Why the default collection refused a new item: libsecret reports a locked one like any
+// other refusal, so its state is asked afterwards.
+QString refusalOfNewItem(SecretService *service)
+{
+    const GObjectPtr<SecretCollection> collection(secret_collection_for_alias_sync(
+        service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, nullptr));
+    return collection && secret_collection_get_locked(collection.get()) ? locked() : notSaved();
+}
+
+// A new item in the default collection. It fails on a locked collection: no item is created
+// behind the user's back.
+Status storeNew(SecretService *service, const QString &account, SecretValue *value)
+{
+    const QByteArray label = (QStringLiteral("Vigilmount — ") + account).toUtf8();
+    if (!secret_service_store_sync(service, schema(), attributesFor(account).get(),
+                                   SECRET_COLLECTION_DEFAULT, label.constData(), value, nullptr,
+                                   nullptr))
+        return Status::failure(refusalOfNewItem(service));
+    return Status::success({});
+}
+
+Status removeItems(const QString &account)
+{
+    const GObjectPtr<SecretService> secretService = connectService(SECRET_SERVICE_NONE);
+    if (!secretService)
+        return Status::failure(unreachable());
+    GObjectListPtr items;
+    if (!findItems(secretService.get(), account, items))
+        return Status::failure(notRemoved());
+    // An item in a locked keyring still exists: that is a failure, not "nothing to delete".
+    if (anyLocked(items.get()))
+        return Status::failure(locked());
+    for (GList *item = items.get(); item; item = item->next) {
+        if (!secret_item_delete_sync(SECRET_ITEM(item->data), nullptr, nullptr))
+            return Status::failure(notRemoved());
+    }
+    return Status::success({});
+}
+
+std::optional<QString> loadText(SecretItem *item)
+{
+    if (!secret_item_load_secret_sync(item, nullptr, nullptr))
+        return std::nullopt;
+    const SecretValuePtr value(secret_item_get_secret(item));
+    if (!value)
+        return std::nullopt;
+    gsize length = 0;
+    const gchar *bytes = secret_value_get(value.get(), &length);
+    if (!g_utf8_validate(bytes, static_cast<gssize>(length), nullptr))
+        return std::nullopt;
+    return QString::fromUtf8(bytes, static_cast<qsizetype>(length));
+}
 
 } // namespace
 
@@ -87,83 +186,37 @@ std::optional<QString> password(const QString &account)
 {
     if (account.isEmpty())
         return std::nullopt;
-    SecretService *secretService = connectService(SECRET_SERVICE_OPEN_SESSION);
+    const GObjectPtr<SecretService> secretService = connectService(SECRET_SERVICE_OPEN_SESSION);
     if (!secretService)
         return std::nullopt;
-    GList *items = nullptr;
-    std::optional<QString> result;
+    GObjectListPtr items;
     // A locked keyring is a failure, reported like a missing item: no password.
-    if (findItems(secretService, account, &items) && items && !anyLocked(items)) {
-        auto *item = SECRET_ITEM(items->data);
-        if (secret_item_load_secret_sync(item, nullptr, nullptr)) {
-            if (SecretValue *value = secret_item_get_secret(item)) {
-                gsize length = 0;
-                const gchar *bytes = secret_value_get(value, &length);
-                if (g_utf8_validate(bytes, static_cast<gssize>(length), nullptr))
-                    result = QString::fromUtf8(bytes, static_cast<qsizetype>(length));
-                secret_value_unref(value);
-            }
-        }
-    }
-    g_list_free_full(items, g_object_unref);
-    g_object_unref(secretService);
-    return result;
+    if (!findItems(secretService.get(), account, items) || !items || anyLocked(items.get()))
+        return std::nullopt;
+    return loadText(SECRET_ITEM(items->data));
 }
 
-bool save(const QString &password, const QString &account)
+Status save(const QString &password, const QString &account)
 {
     if (account.isEmpty())
-        return false;
+        return Status::failure(notSaved());
     if (password.isEmpty())
-        return deleteItem(account);
-    SecretService *secretService = connectService(SECRET_SERVICE_OPEN_SESSION);
+        return removeItems(account);
+    const GObjectPtr<SecretService> secretService = connectService(SECRET_SERVICE_OPEN_SESSION);
     if (!secretService)
-        return false;
-
-    bool saved = false;
-    GList *items = nullptr;
-    if (findItems(secretService, account, &items)) {
-        const Utf8Secret secret(password);
-        SecretValue *value = secret.value();
-        if (items) {
-            // Existing item: only its secret changes, the label stays as created.
-            saved = !anyLocked(items);
-            for (GList *item = items; saved && item; item = item->next)
-                saved =
-                    secret_item_set_secret_sync(SECRET_ITEM(item->data), value, nullptr, nullptr);
-        } else {
-            const QByteArray serviceName = service().toUtf8();
-            const QByteArray accountName = account.toUtf8();
-            const QByteArray label = (QStringLiteral("Vigilmount — ") + account).toUtf8();
-            GHashTable *attributes =
-                secret_attributes_build(schema(), "service", serviceName.constData(), "account",
-                                        accountName.constData(), nullptr);
-            // Fails on a locked collection: no item is created behind the user's back.
-            saved = secret_service_store_sync(secretService, schema(), attributes,
-                                              SECRET_COLLECTION_DEFAULT, label.constData(), value,
-                                              nullptr, nullptr);
-            g_hash_table_unref(attributes);
-        }
-        secret_value_unref(value);
-    }
-    g_list_free_full(items, g_object_unref);
-    g_object_unref(secretService);
-    return saved;
+        return Status::failure(unreachable());
+    GObjectListPtr items;
+    if (!findItems(secretService.get(), account, items))
+        return Status::failure(notSaved());
+    const Utf8Secret secret(password);
+    const SecretValuePtr value = secret.value();
+    return items ? replaceSecrets(items.get(), value.get())
+                 : storeNew(secretService.get(), account, value.get());
 }
 
 bool deleteItem(const QString &account)
 {
-    SecretService *secretService = connectService(SECRET_SERVICE_NONE);
-    if (!secretService)
-        return false;
-    GList *items = nullptr;
-    // An item in a locked keyring still exists: that is a failure, not "nothing to delete".
-    bool deleted = findItems(secretService, account, &items) && !anyLocked(items);
-    for (GList *item = items; deleted && item; item = item->next)
-        deleted = secret_item_delete_sync(SECRET_ITEM(item->data), nullptr, nullptr);
-    g_list_free_full(items, g_object_unref);
-    g_object_unref(secretService);
-    return deleted;
+    return removeItems(account).ok();
 }
 
 } // namespace Keychain

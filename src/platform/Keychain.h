@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Outcome.h"
+
 #include <QString>
 #include <optional>
 
@@ -15,9 +17,10 @@ QString service();
 std::optional<QString> password(const QString &account);
 
 // Stores the password: updates the secret of an existing item (its label stays), or creates
-// one labelled "Vigilmount — " + account. An empty password deletes the item. False on
-// failure, and always for an empty account.
-bool save(const QString &password, const QString &account);
+// one labelled "Vigilmount — " + account. An empty password deletes the item. Fails, with a
+// sentence for the user, when the keyring is unreachable or locked, when the keyring refuses,
+// and always for an empty account.
+Status save(const QString &password, const QString &account);
 
 // True when afterwards no item exists for the account (deleted now, or there was none).
 bool deleteItem(const QString &account);

@@ -74,7 +74,8 @@ struct Fakes : MediaServerPort, SharePort, CredentialPort, NotificationPort
     void mount(const MountRequest &request, std::function<void(MountOutcome)> done) override
     {
         requests.append(request);
-        mountAnswers(std::move(done), {true, mountedAt, {}}, {false, {}, mountError});
+        mountAnswers(std::move(done), MountOutcome::success(mountedAt),
+                     MountOutcome::failure(mountError));
     }
     void openFolder(const QString &) override {}
     std::optional<QString> password(const QString &account) override
@@ -319,7 +320,7 @@ private Q_SLOTS:
         QCOMPARE(rig.fake.plexLookups + rig.fake.shareLookups, lookups);
         QCOMPARE(message.size() + checking.size(), 0);
 
-        rig.fake.mountAnswers.held.at(0)({true, mountedAt, {}});
+        rig.fake.mountAnswers.held.at(0)(MountOutcome::success(mountedAt));
         QCoro::waitFor(timerCycle);
         QCOMPARE(rig.dog.lastMessage(), "Plex running" + dot + "Volume remounted");
         QCOMPARE(rig.countKind("checkStarted"), 1);
@@ -381,7 +382,7 @@ private Q_SLOTS:
         dog.reset();
         QVERIFY(cycle.isReady() && mount.isReady());
         rig.fake.launchAnswers.held.at(1)(LaunchOutcome::success(plexPath));
-        rig.fake.mountAnswers.held.at(1)({true, mountedAt, {}});
+        rig.fake.mountAnswers.held.at(1)(MountOutcome::success(mountedAt));
         QTest::qWait(20);
         QCOMPARE(rig.lines(), before);
     }

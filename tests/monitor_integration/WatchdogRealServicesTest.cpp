@@ -2,8 +2,8 @@
 #include "history/EventLog.h"
 #include "monitor/Watchdog.h"
 #include "platform/Keychain.h"
+#include "platform/MountTable.h"
 #include "platform/ServerProcessScanner.h"
-#include "platform/VolumeMounter.h"
 #include "settings/AppSettings.h"
 
 #include <QCoroTask>
@@ -62,7 +62,7 @@ void unmountShare()
 {
     QProcess::execute(QStringLiteral("gio"), {QStringLiteral("mount"), QStringLiteral("-u"),
                                               QStringLiteral("smb://127.0.0.1/media")});
-    QTRY_VERIFY(!VolumeMounter::mountPoint(QStringLiteral("127.0.0.1"), QStringLiteral("media")));
+    QTRY_VERIFY(!MountTable::mountPoint(QStringLiteral("127.0.0.1"), QStringLiteral("media")));
 }
 
 } // namespace

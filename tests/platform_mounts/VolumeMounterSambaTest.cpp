@@ -1,5 +1,6 @@
 // Mounting real shares through GVfs from the harness's Samba server, and finding them again.
 #include "PlatformTestSupport.h"
+#include "platform/MountTable.h"
 
 #include <cerrno>
 
@@ -12,10 +13,7 @@ class VolumeMounterSambaTest : public QObject
 
     QString m_host, m_user, m_password;
 
-    bool mounted(const QString &share)
-    {
-        return VolumeMounter::mountPoint(m_host, share).has_value();
-    }
+    bool mounted(const QString &share) { return MountTable::mountPoint(m_host, share).has_value(); }
 
 private Q_SLOTS:
     void initTestCase()
@@ -47,7 +45,7 @@ private Q_SLOTS:
         const QString path = delivery->path();
         QVERIFY2(!path.isEmpty(), qPrintable(delivery->errorText()));
         QCOMPARE(path, qEnvironmentVariable("XDG_RUNTIME_DIR") + u"/gvfs/"_s +
-                           VolumeMounter::gvfsShareFolder(u"smb"_s, m_host, u"media"_s));
+                           MountTable::gvfsShareFolder(u"smb"_s, m_host, u"media"_s));
         const QString file = path + u"/"_s + qEnvironmentVariable("VIGILMOUNT_SMB_FILE");
         // A fresh mount can answer EIO for a moment; reading in a child keeps a hang out.
         CommandResult read;
@@ -55,11 +53,10 @@ private Q_SLOTS:
             [&] { return (read = run(u"cat"_s, {file}, {}, 10000)).exitCode == 0; }, 10000));
         QCOMPARE(read.output, qgetenv("VIGILMOUNT_SMB_FILE_CONTENT") + '\n');
 
-        const VolumeMounter::MountedShare gvfs{u"smb://%1/media/"_s.arg(m_host), path, u"smb"_s};
-        QVERIFY(
-            QTest::qWaitFor([&] { return VolumeMounter::mountedShares().contains(gvfs); }, 5000));
-        QCOMPARE(VolumeMounter::mountPoint(QString(), u"Media"_s), std::optional<QString>(path));
-        QVERIFY(!VolumeMounter::mountPoint(u"box.lan"_s, u"media"_s));
+        const MountTable::MountedShare gvfs{u"smb://%1/media/"_s.arg(m_host), path, u"smb"_s};
+        QVERIFY(QTest::qWaitFor([&] { return MountTable::mountedShares().contains(gvfs); }, 5000));
+        QCOMPARE(MountTable::mountPoint(QString(), u"Media"_s), std::optional<QString>(path));
+        QVERIFY(!MountTable::mountPoint(u"box.lan"_s, u"media"_s));
 
         auto second = startMount(m_host, u"MEDIA"_s, m_user, m_password);
         QVERIFY(arrivesOnce(*second));
@@ -67,7 +64,7 @@ private Q_SLOTS:
 
         QVERIFY(run(u"gio"_s, {u"mount"_s, u"-u"_s, u"smb://%1/media"_s.arg(m_host)}).finished);
         QVERIFY(QTest::qWaitFor([&] { return !mounted(u"media"_s); }, 10000));
-        QVERIFY(!VolumeMounter::mountedShares().contains(gvfs));
+        QVERIFY(!MountTable::mountedShares().contains(gvfs));
     }
 
     void refused_data()
@@ -111,7 +108,7 @@ private Q_SLOTS:
         QVERIFY2(delivery->path().endsWith(u"share=public"_s), qPrintable(delivery->errorText()));
         const CommandResult listing = run(u"ls"_s, {delivery->path()}, {}, 10000);
         QVERIFY2(listing.exitCode == 0, listing.errors.constData());
-        QCOMPARE(VolumeMounter::mountPoint(m_host, u"public"_s),
+        QCOMPARE(MountTable::mountPoint(m_host, u"public"_s),
                  std::optional<QString>(delivery->path()));
     }
 };

@@ -30,7 +30,8 @@
 template <typename Outcome> class HeldPort
 {
 public:
-    explicit HeldPort(Outcome initial) : outcome(std::move(initial)) {}
+    HeldPort() = default;
+    explicit HeldPort(Outcome first) : outcome(std::move(first)) {}
 
     Outcome outcome;
     bool hold = false;
@@ -67,7 +68,9 @@ struct FakeServer : MediaServerPort, HeldPort<LaunchOutcome>
 
 struct FakeShare : SharePort, HeldPort<MountOutcome>
 {
-    FakeShare() : HeldPort({true, QStringLiteral("/run/user/1000/gvfs/smb-share:media"), {}}) {}
+    FakeShare()
+        : HeldPort(MountOutcome::success(QStringLiteral("/run/user/1000/gvfs/smb-share:media")))
+    {}
     std::optional<QString> mountPoint(const QString &, const QString &) override { return {}; }
     void mount(const MountRequest &, std::function<void(MountOutcome)> done) override
     {

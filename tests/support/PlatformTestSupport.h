@@ -74,27 +74,21 @@ struct Delivery
     int calls = 0;
     bool onMainThread = false;
     qint64 elapsedMs = -1;
-    std::optional<VolumeMounter::MountResult> result;
+    std::optional<Outcome<QString>> result;
 
-    QString path() const
-    {
-        const auto *text = result ? std::get_if<QString>(&*result) : nullptr;
-        return text ? *text : QString();
-    }
+    QString path() const { return result && result->ok() ? result->value() : QString(); }
     QString errorText() const
     {
-        const auto *error = result ? std::get_if<VolumeMounter::MountError>(&*result) : nullptr;
-        return error ? error->description() : QStringLiteral("<no error>");
+        return result && !result->ok() ? result->error() : QStringLiteral("<no error>");
     }
 };
 
 // A `done` that fills in the record (and keeps it alive).
-inline std::function<void(VolumeMounter::MountResult)>
-recorder(const std::shared_ptr<Delivery> &delivery)
+inline std::function<void(Outcome<QString>)> recorder(const std::shared_ptr<Delivery> &delivery)
 {
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
-    return [delivery, clock](VolumeMounter::MountResult result) {
+    return [delivery, clock](Outcome<QString> result) {
         ++delivery->calls;
         delivery->onMainThread = QThread::currentThread() == qApp->thread();
         delivery->elapsedMs = clock->elapsed();

@@ -169,10 +169,8 @@ void VolumeSettingsView::passwordEdited(const QString &password)
 void VolumeSettingsView::storePassword()
 {
     // An empty password removes the item.
-    const bool saved = Keychain::save(m_password, m_settings.keychainAccount());
-    showError(m_keyringError,
-              saved ? std::nullopt
-                    : std::optional(tr("The password couldn't be saved in the login keyring.")));
+    const Status saved = Keychain::save(m_password, m_settings.keychainAccount());
+    showError(m_keyringError, saved ? std::nullopt : std::optional(saved.error()));
 }
 
 void VolumeSettingsView::usernameChanged(const QString &username)

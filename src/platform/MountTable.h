@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+// Finds mounted network shares: the kernel's mount table and the user's GVfs mounts. Every
+// lookup asks only what the system already holds; nothing touches a share's path, so a server
+// that hangs cannot block the caller.
+namespace MountTable {
+
+// One mounted file system.
+struct MountedShare
+{
+    QString from; // mounted-from name as the system reports it, not decoded
+    QString on;   // local mount point path
+    QString type; // file system type (kernel) or URI scheme (GVfs)
+
+    bool operator==(const MountedShare &) const = default;
+};
+
+// The network shares in a mount table file in the format of /proc/self/mounts, in file order
+// (kernel types "cifs", "smb3", "nfs", "nfs4", "davfs", "fuse.sshfs"). Empty when the file
+// cannot be read.
+QList<MountedShare> sharesInMountTable(const QString &mountTablePath);
+
+// Every mounted network share: the kernel's (/proc/self/mounts) first, then the user's GVfs
+// mounts of schemes "smb", "afp", "dav", "davs" and "nfs" that have a local path. Main thread
+// only; never fails (empty on any error).
+QList<MountedShare> mountedShares();
+
+// The local mount point of the configured share, or none. Main thread only.
+std::optional<QString> mountPoint(const QString &host, const QString &share);
+// The same matching over a given list.
+std::optional<QString> mountPoint(const QString &host, const QString &share,
+                                  const QList<MountedShare> &shares);
+
+// Name of the folder GVfs's FUSE daemon shows a share under, e.g.
+// "smb-share:server=box.lan,share=media".
+QString gvfsShareFolder(const QString &scheme, const QString &host, const QString &share);
+
+} // namespace MountTable
