@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages Vigilmount needs. Usage: scripts/deps.sh [build|run|all]
 # "build" compiles the program, its man page and icons; "run" adds what it uses at run time
 # to mount shares (GVfs with its SMB backend and FUSE bridge); "all" adds the real components
-# the test suite starts (Samba, the keyring, D-Bus, Xvfb and a tray host), the fuzz and
+# the test suite starts (Samba, the keyring, D-Bus, Xvfb, weston and a tray host), the fuzz and
 # benchmark tools, and what builds and checks the Debian package (systemd only for
 # systemd-analyze; it need not be running).
 set -euo pipefail
@@ -20,7 +20,7 @@ test_pkgs=(
   dbus-daemon dbus-bin libglib2.0-bin xvfb xauth x11-utils xdotool imagemagick
   haskell-gtk-sni-tray-utils iproute2 util-linux procps psmisc python3 python3-dbus
   python3-gi clang libbenchmark-dev libclang-rt-14-dev
-  dpkg-dev lintian appstream desktop-file-utils groff-base systemd
+  dpkg-dev lintian appstream desktop-file-utils groff-base systemd weston qt6-wayland
 )
 
 pkgs=("${build_pkgs[@]}")
