@@ -14,33 +14,12 @@ fail() {
   exit 1
 }
 
-# Prints the app_id of every toplevel that was configured and then drew a buffer.
-mapped_app_ids() {
-  awk '
-    match($0, /get_xdg_surface\(new id xdg_surface@[0-9]+, wl_surface@[0-9]+\)/) {
-      split(substr($0, RSTART, RLENGTH), ids, /@|,|\)/)
-      surface_of["xdg_surface@" ids[2]] = "wl_surface@" ids[4]
-    }
-    match($0, /get_toplevel\(new id xdg_toplevel@[0-9]+\)/) {
-      split($0, head, ".get_toplevel"); n = split(head[1], words, " ")
-      split(substr($0, RSTART, RLENGTH), ids, /@|\)/)
-      toplevel_surface["xdg_toplevel@" ids[2]] = surface_of[words[n]]
-    }
-    match($0, /xdg_toplevel@[0-9]+\.set_app_id\("[^"]*"\)/) {
-      split(substr($0, RSTART, RLENGTH), parts, /\.set_app_id\("|"\)/)
-      app_id_of[toplevel_surface[parts[1]]] = parts[2]
-    }
-    match($0, /xdg_surface@[0-9]+\.ack_configure/) {
-      split(substr($0, RSTART, RLENGTH), parts, ".")
-      acked[surface_of[parts[1]]] = 1
-    }
-    match($0, /wl_surface@[0-9]+\.attach\(wl_buffer@/) {
-      split(substr($0, RSTART, RLENGTH), parts, ".")
-      if (acked[parts[1]] && parts[1] in app_id_of && !(parts[1] in shown)) {
-        shown[parts[1]] = 1
-        print app_id_of[parts[1]]
-      }
-    }' "$log"
+# The toplevel announced the desktop entry's id, and once a configure was acknowledged a
+# buffer was attached: the window is mapped.
+window_mapped() {
+  grep -qF "set_app_id(\"$app_id\")" "$log" &&
+    sed -n '/xdg_surface@[0-9]*\.ack_configure/,$p' "$log" |
+    grep -q 'wl_surface@[0-9]*\.attach(wl_buffer@'
 }
 
 registered_items() {
@@ -72,12 +51,12 @@ window=no tray=no
 deadline=$((SECONDS + 30))
 while [ $SECONDS -lt $deadline ] && { [ $window = no ] || [ $tray = no ]; }; do
   kill -0 "$pid" 2>/dev/null || fail "vigilmount exited at start-up: $(grep -v '^\[' "$log")"
-  mapped_app_ids | grep -qx "$app_id" && window=yes
+  window_mapped && window=yes
   item_registered_by "$pid" && tray=yes
   sleep 0.2
 done
 [ $window = yes ] ||
-  fail "no toplevel with app_id $app_id mapped; mapped: $(mapped_app_ids | tr '\n' ' ')"
+  fail "no window with app_id $app_id mapped; seen: $(grep -o 'set_app_id(.*)' "$log")"
 [ $tray = yes ] || fail "vigilmount registered no StatusNotifier item"
 
 kill -TERM "$pid"
