@@ -85,7 +85,8 @@ dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x failed"
 version=$(field Version)
 [ "$("$root/usr/bin/vigilmount" --version)" = "vigilmount $version" ] ||
   fail "the packaged binary does not report version $version"
-readelf -S "$root/usr/bin/vigilmount" | grep -q '\.symtab' && fail "the packaged binary is not stripped"
+readelf -S "$root/usr/bin/vigilmount" | grep -q '\.symtab' &&
+  fail "the packaged binary is not stripped"
 grep -q '^License: MIT$' "$root/usr/share/doc/vigilmount/copyright" ||
   fail "the copyright file has no 'License: MIT'"
 
@@ -119,11 +120,12 @@ for section in "${sections[@]}"; do
   grep -qx "$section" man.txt || fail "the man page has no $section section"
 done
 documented() { grep -qE "^ +(-[a-z], )?$1( |$)" man.txt; }
-for option in $("$root/usr/bin/vigilmount" --help | grep -oE '^ +(-[a-z], )?--[a-z-]+' | grep -oE -- '--[a-z-]+'); do
+help_options=$("$root/usr/bin/vigilmount" --help | grep -oE '^ +(-[a-z], )?--[a-z-]+')
+for option in $(grep -oE -- '--[a-z-]+' <<<"$help_options"); do
   documented "$option" || fail "--help lists $option but the man page does not document it"
 done
 for option in $(sed -n 's/^Exec=vigilmount //p' "$desktop"); do
-  documented "$option" || fail "the desktop entry runs $option, which the man page does not document"
+  documented "$option" || fail "the desktop entry runs $option, which the man page lacks"
 done
 
 # --- User unit: as packaged, then verified against the extracted binary and man page ------------
