@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Vigilmount needs. Usage: scripts/deps.sh [build|run|all]
-# "build" compiles the program; "run" adds what it uses at run time to mount shares (GVfs
-# with its SMB backend and FUSE bridge); "all" adds the real components the test suite starts
-# (Samba, the keyring, D-Bus, Xvfb and a tray host) and the fuzz and benchmark tools.
+# "build" compiles the program, its man page and icons; "run" adds what it uses at run time
+# to mount shares (GVfs with its SMB backend and FUSE bridge); "all" adds the real components
+# the test suite starts (Samba, the keyring, D-Bus, Xvfb, weston and a tray host), the fuzz and
+# benchmark tools, and what builds and checks the Debian package (systemd only for
+# systemd-analyze; it need not be running).
 set -euo pipefail
 what=${1:-all}
 
@@ -10,6 +12,7 @@ build_pkgs=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins
   qcoro-qt6-dev libglib2.0-dev libsecret-1-dev libicu-dev libsimdjson-dev
+  scdoc librsvg2-bin
 )
 run_pkgs=(gvfs gvfs-backends gvfs-fuse fuse3 dbus-bin)
 test_pkgs=(
@@ -17,6 +20,7 @@ test_pkgs=(
   dbus-daemon dbus-bin libglib2.0-bin xvfb xauth x11-utils xdotool imagemagick
   haskell-gtk-sni-tray-utils iproute2 util-linux procps psmisc python3 python3-dbus
   python3-gi clang libbenchmark-dev libclang-rt-14-dev
+  dpkg-dev lintian appstream desktop-file-utils groff-base systemd weston qt6-wayland
 )
 
 pkgs=("${build_pkgs[@]}")
