@@ -53,7 +53,8 @@ public:
     void stop();
 
     // Timing, exposed for tests. The repeating timer's interval follows checkIntervalMinutes
-    // with a 30 s floor; its tolerance is a tenth of the interval.
+    // with AppSettings::minimumCheckIntervalSeconds as its floor; its tolerance is a tenth of the
+    // interval.
     static std::chrono::milliseconds intervalForMinutes(double minutes);
     bool isTimerArmed() const;
     std::chrono::milliseconds timerInterval() const;

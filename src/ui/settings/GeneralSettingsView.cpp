@@ -44,8 +44,9 @@ GeneralSettingsView::GeneralSettingsView(AppSettings &settings, LaunchAtLogin &l
     intervalRow->addWidget(new QLabel(tr("minutes")));
     intervalRow->addStretch(1);
     interval->addWidget(
-        makeCaption(tr("Minimum 30 seconds. A 5 minute interval is plenty for catching a "
-                       "crashed server.")));
+        makeCaption(tr("Minimum %1 seconds. A 5 minute interval is plenty for catching a "
+                       "crashed server.")
+                        .arg(AppSettings::minimumCheckIntervalSeconds)));
     m_wakeToggle = new QCheckBox(tr("Also check right after the computer wakes from sleep"));
     m_wakeToggle->setObjectName(QStringLiteral("wakeToggle"));
     interval->addWidget(m_wakeToggle);

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "settings/AppSettings.h"
+
 #include <QWidget>
 #include <functional>
 
-class AppSettings;
 class LaunchAtLogin;
 class QCheckBox;
 class QLabel;
@@ -20,7 +21,8 @@ class GeneralSettingsView : public QWidget
     Q_OBJECT
 
 public:
-    static constexpr double stepperMinimum = 0.5;
+    // The stepper stops at the check timer's floor.
+    static constexpr double stepperMinimum = AppSettings::minimumCheckIntervalSeconds / 60.0;
     static constexpr double stepperMaximum = 720.0;
 
     // Where the login item's registration status is read from (LaunchAtLogin::Status values,
