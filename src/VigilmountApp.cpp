@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
+#include "common/ApplicationId.h"
 #include "platform/ProcessSetup.h"
 #include "platform/SystemLog.h"
 
@@ -60,7 +61,7 @@ int main(int argc, char *argv[])
         auto *gui = new QApplication(argc, argv);
         // A tray utility: closing the settings window never ends it.
         gui->setQuitOnLastWindowClosed(false);
-        QGuiApplication::setDesktopFileName(QStringLiteral("vigilmount"));
+        QGuiApplication::setDesktopFileName(applicationId);
         QGuiApplication::setApplicationDisplayName(QStringLiteral("Vigilmount"));
         app.reset(gui);
     }

@@ -15,8 +15,6 @@ using Kind = LogEvent::Kind;
 namespace {
 
 constexpr double secondsPerMinute = 60.0;
-constexpr double shortestIntervalSeconds = 30.0;
-constexpr qint64 shortestRetentionDays = 7;
 
 // Between the texts of the two steps in lastMessage: space, middle dot, space.
 const QString summarySeparator = QStringLiteral(" \u00B7 ");
@@ -267,7 +265,7 @@ void Watchdog::openVolume()
 void Watchdog::start()
 {
     d->log.record(Kind::appStarted);
-    d->log.prune(std::max(shortestRetentionDays, d->settings.logRetentionDays()));
+    d->log.prune(std::max(AppSettings::minimumRetentionDays, d->settings.logRetentionDays()));
     d->notifier.requestPermissionIfEnabled();
 
     // Every later set re-arms the timer, also with an unchanged value.
@@ -297,7 +295,8 @@ std::chrono::milliseconds Watchdog::intervalForMinutes(double minutes)
 {
     // NaN fails the comparison and takes the floor too.
     const double seconds = minutes * secondsPerMinute;
-    const double chosen = seconds > shortestIntervalSeconds ? seconds : shortestIntervalSeconds;
+    const double floor = AppSettings::minimumCheckIntervalSeconds;
+    const double chosen = seconds > floor ? seconds : floor;
     // Anything beyond what a timer can hold (about 24 days) is held at that.
     const double ms =
         std::min(chosen * 1000.0, static_cast<double>(std::numeric_limits<int>::max()));

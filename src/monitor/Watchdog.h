@@ -65,7 +65,8 @@ public:
     // Stops the timer and records appStopped.
     void stop();
 
-    // The repeating timer's interval follows checkIntervalMinutes with a 30 s floor.
+    // The repeating timer's interval follows checkIntervalMinutes, with
+    // AppSettings::minimumCheckIntervalSeconds as its floor.
     static std::chrono::milliseconds intervalForMinutes(double minutes);
     bool isTimerArmed() const;
     std::chrono::milliseconds timerInterval() const;

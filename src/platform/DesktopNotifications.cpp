@@ -1,5 +1,6 @@
 #include "platform/DesktopNotifications.h"
 
+#include "common/ApplicationId.h"
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QVariantMap>
@@ -30,7 +31,7 @@ void DesktopNotifications::post(const QString &identifier, const QString &title,
     QDBusMessage call =
         QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
     const QVariantMap hints{
-        {QStringLiteral("desktop-entry"), QStringLiteral("vigilmount")},
+        {QStringLiteral("desktop-entry"), applicationId},
         {QStringLiteral("x-vigilmount-id"), identifier},
     };
     // Signature susssasa{sv}i: app_name, replaces_id, app_icon, summary, body, actions,

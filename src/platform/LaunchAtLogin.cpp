@@ -1,5 +1,6 @@
 #include "platform/LaunchAtLogin.h"
 
+#include "common/ApplicationId.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -110,7 +111,7 @@ std::optional<QString> LaunchAtLogin::registerEntry()
                           "Keeps Plex Media Server running and its media share mounted");
     g_key_file_set_string(entry, group, "Exec",
                           quotedExec(QCoreApplication::applicationFilePath()).toUtf8().constData());
-    g_key_file_set_string(entry, group, "Icon", "vigilmount");
+    g_key_file_set_string(entry, group, "Icon", applicationId.toUtf8().constData());
     g_key_file_set_boolean(entry, group, "Terminal", false);
     g_key_file_set_boolean(entry, group, "X-GNOME-Autostart-enabled", true);
     gsize length = 0;

@@ -5,11 +5,13 @@
 #include <QObject>
 #include <QSettings>
 #include <QString>
+#include <QVariant>
 #include <memory>
+#include <tuple>
 
 // The user's settings: twelve observable properties backed by the per-user settings file.
 // Every set notifies and writes at once, even when the value did not change; nothing is
-// clamped or validated here (consumers apply their own floors).
+// clamped or validated here (consumers apply the floors named below).
 class AppSettings : public QObject
 {
     Q_OBJECT
@@ -18,6 +20,8 @@ class AppSettings : public QObject
     Q_PROPERTY(bool watchPlex READ watchPlex WRITE setWatchPlex NOTIFY watchPlexChanged)
     Q_PROPERTY(QString plexAppPath READ plexAppPath WRITE setPlexAppPath NOTIFY plexAppPathChanged)
     Q_PROPERTY(bool watchVolume READ watchVolume WRITE setWatchVolume NOTIFY watchVolumeChanged)
+    Q_PROPERTY(ShareProtocol shareProtocol READ shareProtocol WRITE setShareProtocol NOTIFY
+                   shareProtocolChanged)
     Q_PROPERTY(QString serverHost READ serverHost WRITE setServerHost NOTIFY serverHostChanged)
     Q_PROPERTY(QString shareName READ shareName WRITE setShareName NOTIFY shareNameChanged)
     Q_PROPERTY(QString username READ username WRITE setUsername NOTIFY usernameChanged)
@@ -30,38 +34,100 @@ class AppSettings : public QObject
                    logRetentionDaysChanged)
 
 public:
-    static inline const QString defaultPlexAppPath =
-        QStringLiteral("/usr/lib/plexmediaserver/Plex Media Server");
+    // One setting: its key in the file, which is also the name of its property, and its
+    // registered default, whose type is the setting's type. The default is what reads while the
+    // file holds no value of that type under the key; it is never written.
+    template <typename T> struct Key
+    {
+        const char *name;
+        T registeredDefault;
+    };
 
-    // Reads the settings file once. Tests build their own instances to simulate a relaunch.
+    // Every setting, once.
+    struct Keys
+    {
+        static inline const Key<double> checkIntervalMinutes{"checkIntervalMinutes", 5.0};
+        static inline const Key<bool> watchPlex{"watchPlex", true};
+        static inline const Key<QString> plexAppPath{
+            "plexAppPath", QStringLiteral("/usr/lib/plexmediaserver/Plex Media Server")};
+        static inline const Key<bool> watchVolume{"watchVolume", true};
+        static inline const Key<ShareProtocol> shareProtocol{"shareProtocol", ShareProtocol::smb};
+        static inline const Key<QString> serverHost{"serverHost", {}};
+        static inline const Key<QString> shareName{"shareName", {}};
+        static inline const Key<QString> username{"username", {}};
+        static inline const Key<bool> notifyOnAction{"notifyOnAction", true};
+        static inline const Key<bool> checkOnWake{"checkOnWake", true};
+        static inline const Key<bool> verboseLogging{"verboseLogging", false};
+        static inline const Key<qint64> logRetentionDays{"logRetentionDays", 90};
+
+        // The rows above, for code that visits every setting.
+        static auto all()
+        {
+            return std::tie(checkIntervalMinutes, watchPlex, plexAppPath, watchVolume,
+                            shareProtocol, serverHost, shareName, username, notifyOnAction,
+                            checkOnWake, verboseLogging, logRetentionDays);
+        }
+    };
+
+    // The floors the consumers apply: the check timer never runs more often than this, and
+    // pruning at start-up keeps at least this much history.
+    static constexpr double minimumCheckIntervalSeconds = 30.0;
+    static constexpr qint64 minimumRetentionDays = 7;
+
+    // Reads and writes the per-user settings file, or the file at storePath.
     explicit AppSettings(QObject *parent = nullptr);
+    explicit AppSettings(const QString &storePath, QObject *parent = nullptr);
     ~AppSettings() override;
 
-    double checkIntervalMinutes() const { return m_checkIntervalMinutes; }
-    bool watchPlex() const { return m_watchPlex; }
-    QString plexAppPath() const { return m_plexAppPath; }
-    bool watchVolume() const { return m_watchVolume; }
-    ShareProtocol shareProtocol() const { return m_shareProtocol; }
-    QString serverHost() const { return m_serverHost; }
-    QString shareName() const { return m_shareName; }
-    QString username() const { return m_username; }
-    bool notifyOnAction() const { return m_notifyOnAction; }
-    bool checkOnWake() const { return m_checkOnWake; }
-    bool verboseLogging() const { return m_verboseLogging; }
-    qint64 logRetentionDays() const { return m_logRetentionDays; }
+    double checkIntervalMinutes() const { return value(Keys::checkIntervalMinutes); }
+    bool watchPlex() const { return value(Keys::watchPlex); }
+    QString plexAppPath() const { return value(Keys::plexAppPath); }
+    bool watchVolume() const { return value(Keys::watchVolume); }
+    ShareProtocol shareProtocol() const { return value(Keys::shareProtocol); }
+    QString serverHost() const { return value(Keys::serverHost); }
+    QString shareName() const { return value(Keys::shareName); }
+    QString username() const { return value(Keys::username); }
+    bool notifyOnAction() const { return value(Keys::notifyOnAction); }
+    bool checkOnWake() const { return value(Keys::checkOnWake); }
+    bool verboseLogging() const { return value(Keys::verboseLogging); }
+    qint64 logRetentionDays() const { return value(Keys::logRetentionDays); }
 
-    void setCheckIntervalMinutes(double value);
-    void setWatchPlex(bool value);
-    void setPlexAppPath(const QString &value);
-    void setWatchVolume(bool value);
-    void setShareProtocol(ShareProtocol value);
-    void setServerHost(const QString &value);
-    void setShareName(const QString &value);
-    void setUsername(const QString &value);
-    void setNotifyOnAction(bool value);
-    void setCheckOnWake(bool value);
-    void setVerboseLogging(bool value);
-    void setLogRetentionDays(qint64 value);
+    void setCheckIntervalMinutes(double v)
+    {
+        assign(Keys::checkIntervalMinutes, v, &AppSettings::checkIntervalMinutesChanged);
+    }
+    void setWatchPlex(bool v) { assign(Keys::watchPlex, v, &AppSettings::watchPlexChanged); }
+    void setPlexAppPath(const QString &v)
+    {
+        assign(Keys::plexAppPath, v, &AppSettings::plexAppPathChanged);
+    }
+    void setWatchVolume(bool v) { assign(Keys::watchVolume, v, &AppSettings::watchVolumeChanged); }
+    void setShareProtocol(ShareProtocol v)
+    {
+        assign(Keys::shareProtocol, v, &AppSettings::shareProtocolChanged);
+    }
+    void setServerHost(const QString &v)
+    {
+        assign(Keys::serverHost, v, &AppSettings::serverHostChanged);
+    }
+    void setShareName(const QString &v)
+    {
+        assign(Keys::shareName, v, &AppSettings::shareNameChanged);
+    }
+    void setUsername(const QString &v) { assign(Keys::username, v, &AppSettings::usernameChanged); }
+    void setNotifyOnAction(bool v)
+    {
+        assign(Keys::notifyOnAction, v, &AppSettings::notifyOnActionChanged);
+    }
+    void setCheckOnWake(bool v) { assign(Keys::checkOnWake, v, &AppSettings::checkOnWakeChanged); }
+    void setVerboseLogging(bool v)
+    {
+        assign(Keys::verboseLogging, v, &AppSettings::verboseLoggingChanged);
+    }
+    void setLogRetentionDays(qint64 v)
+    {
+        assign(Keys::logRetentionDays, v, &AppSettings::logRetentionDaysChanged);
+    }
 
     // Server and share both non-blank after trimming spaces and tabs (not line breaks).
     bool isVolumeConfigured() const;
@@ -85,19 +151,34 @@ Q_SIGNALS:
     void changed();
 
 private:
+    // The file gives every value back as text; each type reads its own form of it, and
+    // anything else (or nothing) reads as the fallback.
+    static double decode(const QVariant &stored, double fallback);
+    static bool decode(const QVariant &stored, bool fallback);
+    static qint64 decode(const QVariant &stored, qint64 fallback);
+    static QString decode(const QVariant &stored, const QString &fallback);
+    static ShareProtocol decode(const QVariant &stored, ShareProtocol fallback);
+    template <typename T> static QVariant encode(const T &value)
+    {
+        return QVariant::fromValue(value);
+    }
+    static QVariant encode(ShareProtocol value) { return rawValue(value); }
+
+    template <typename T> T value(const Key<T> &key) const
+    {
+        return decode(m_store->value(QLatin1String(key.name)), key.registeredDefault);
+    }
+
+    // Writes, then notifies the property's and the general subscribers; always, even when the
+    // value is unchanged.
+    template <typename T, typename Signal>
+    void assign(const Key<T> &key, const T &value, Signal changedSignal)
+    {
+        write(QLatin1String(key.name), encode(value));
+        Q_EMIT(this->*changedSignal)(value);
+        Q_EMIT changed();
+    }
     void write(const QString &key, const QVariant &value);
 
     std::unique_ptr<QSettings> m_store;
-    double m_checkIntervalMinutes;
-    bool m_watchPlex;
-    QString m_plexAppPath;
-    bool m_watchVolume;
-    ShareProtocol m_shareProtocol;
-    QString m_serverHost;
-    QString m_shareName;
-    QString m_username;
-    bool m_notifyOnAction;
-    bool m_checkOnWake;
-    bool m_verboseLogging;
-    qint64 m_logRetentionDays;
 };

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace SettingsStore {
 
@@ -10,16 +11,18 @@ namespace {
 const auto hasLaunchedBeforeKey = QStringLiteral("hasLaunchedBefore");
 }
 
-std::unique_ptr<QSettings> open()
+QString defaultPath()
 {
-    auto store =
-        std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                    QStringLiteral("Vigilmount"), QStringLiteral("Vigilmount"));
-    const QFileInfo file(store->fileName());
-    QDir().mkpath(file.absolutePath());
-    QFile::setPermissions(file.absolutePath(),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return store;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Vigilmount/Vigilmount.conf");
+}
+
+std::unique_ptr<QSettings> open(const QString &path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return std::make_unique<QSettings>(path, QSettings::IniFormat);
 }
 
 void persist(QSettings &store)
@@ -28,15 +31,14 @@ void persist(QSettings &store)
     QFile::setPermissions(store.fileName(), QFile::ReadOwner | QFile::WriteOwner);
 }
 
-bool hasLaunchedBefore()
+bool hasLaunchedBefore(const QString &path)
 {
-    const auto store = open();
-    return store->value(hasLaunchedBeforeKey).toBool();
+    return open(path)->value(hasLaunchedBeforeKey).toBool();
 }
 
-void setHasLaunchedBefore()
+void setHasLaunchedBefore(const QString &path)
 {
-    const auto store = open();
+    const auto store = open(path);
     store->setValue(hasLaunchedBeforeKey, true);
     persist(*store);
 }

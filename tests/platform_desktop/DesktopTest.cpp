@@ -78,7 +78,7 @@ private Q_SLOTS:
                               {u"summary"_s, u"Couldn't mount <A&B>"_s},
                               {u"body"_s, u"Share \"&lt;b&gt;A&amp;amp;B&lt;/b&gt;\"'"_s},
                               {u"actions"_s, QJsonArray()},
-                              {u"hints"_s, QJsonObject({{u"desktop-entry"_s, u"vigilmount"_s},
+                              {u"hints"_s, QJsonObject({{u"desktop-entry"_s, u"org.vigilmount.Vigilmount"_s},
                                                         {u"x-vigilmount-id"_s, u"ID-1"_s}})},
                               {u"hint_types"_s, QJsonObject({{u"desktop-entry"_s, u"s"_s},
                                                              {u"x-vigilmount-id"_s, u"s"_s}})},

@@ -1,121 +1,105 @@
 #include "settings/AppSettings.h"
 #include "settings/SettingsStore.h"
 
-#include <QFileInfo>
+#include <QMetaProperty>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
-#include <cmath>
 #include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
 
 class AppSettingsTest : public QObject
 {
     Q_OBJECT
 
-    static QString storePath() { return SettingsStore::open()->fileName(); }
+    // Per type: a value other than the default, chosen to expose a lossy read, and file contents
+    // that are no value of the type (a list is no text either).
+    static inline const QVariant list = QStringList{u"afp"_s, u"b"_s};
+    static auto probes(double d) { return std::pair{-d - 0.25, QVariant(u"often"_s)}; }
+    static auto probes(bool d) { return std::pair{!d, QVariant(u"maybe"_s)}; }
+    static auto probes(qint64) { return std::pair{qint64(1234567890123), QVariant(u"1.5e"_s)}; }
+    static auto probes(QString d) { return std::pair{d.isEmpty() ? u" É, à\t"_s : u""_s, list}; }
+    static auto probes(ShareProtocol) { return std::pair{ShareProtocol::afp, list}; }
 
-    static void writeRaw(const QString &key, const QString &value)
+    template <typename Visit> static void forEachKey(Visit visit)
     {
-        auto store = SettingsStore::open();
-        store->setValue(key, value);
-        store->sync();
+        std::apply([&](const auto &...key) { (visit(key), ...); }, AppSettings::Keys::all());
+    }
+    template <typename T> static T read(const AppSettings &settings, const AppSettings::Key<T> &key)
+    {
+        return settings.property(key.name).template value<T>();
+    }
+    static int mode(const QString &path)
+    {
+        struct stat info
+        {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : -1;
+    }
+
+    QTemporaryDir m_dir;
+    const QString m_path = m_dir.filePath(u"Vigilmount/Vigilmount.conf"_s);
+
+    // Sets one setting through its property to its default and then to another value, and
+    // relaunches from a copy of the file, so that the values are parsed from its text.
+    template <typename T> void setOnly(const AppSettings::Key<T> &key, QStringList &faults)
+    {
+        const QString name = QLatin1String(key.name), path = m_path + u'.' + name;
+        {
+            AppSettings settings(path);
+            const QMetaObject &meta = *settings.metaObject();
+            QSignalSpy notified(&settings,
+                                meta.property(meta.indexOfProperty(key.name)).notifySignal());
+            QSignalSpy changed(&settings, &AppSettings::changed);
+            settings.setProperty(key.name, QVariant::fromValue(key.registeredDefault));
+            settings.setProperty(key.name,
+                                 QVariant::fromValue(probes(key.registeredDefault).first));
+            if (notified.count() != 2 || changed.count() != 2)
+                faults << name + ": a set did not notify";
+            if (QSettings(path, QSettings::IniFormat).allKeys() != QStringList{name})
+                faults << name + ": other keys were written";
+            if (mode(path) != 0600)
+                faults << name + ": the file is not private";
+        }
+        QFile::copy(path, path + ".copy");
+        const AppSettings relaunched(path + ".copy");
+        forEachKey([&](const auto &other) {
+            auto expected = other.registeredDefault;
+            if constexpr (std::is_same_v<decltype(expected), T>)
+                if (&other == &key)
+                    expected = probes(expected).first;
+            if (read(relaunched, other) != expected)
+                faults << name + ": then " + other.name + " reads wrong";
+        });
     }
 
 private Q_SLOTS:
-    void init() { QFile::remove(storePath()); }
+    void init() { QDir(QFileInfo(m_path).path()).removeRecursively(); }
 
-    void firstRunReadsRegisteredDefaultsAndWritesNothing()
+    void eachSettingIsWrittenAloneOnEverySetAndReadsBackTyped()
     {
-        AppSettings settings;
-        QCOMPARE(settings.checkIntervalMinutes(), 5.0);
-        QVERIFY(settings.watchPlex());
-        QCOMPARE(settings.plexAppPath(),
-                 QStringLiteral("/usr/lib/plexmediaserver/Plex Media Server"));
-        QVERIFY(settings.watchVolume());
-        QCOMPARE(settings.shareProtocol(), ShareProtocol::smb);
-        QCOMPARE(settings.serverHost(), QString());
-        QCOMPARE(settings.shareName(), QString());
-        QCOMPARE(settings.username(), QString());
-        QVERIFY(settings.notifyOnAction());
-        QVERIFY(settings.checkOnWake());
-        QVERIFY(!settings.verboseLogging());
-        QCOMPARE(settings.logRetentionDays(), 90);
-        QVERIFY(!settings.isVolumeConfigured());
-        QCOMPARE(settings.keychainAccount(), QStringLiteral("@/"));
-        QVERIFY(!QFileInfo::exists(storePath()));
-        QVERIFY(!SettingsStore::hasLaunchedBefore());
+        QStringList faults;
+        forEachKey([&](const auto &key) { setOnly(key, faults); });
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u"; "_s)));
     }
 
-    void everyKeySurvivesARelaunchWithItsType()
+    void readingWritesNothingAndWrongTypesReadAsTheDefaults()
     {
-        {
-            AppSettings settings;
-            settings.setCheckIntervalMinutes(0.25);
-            settings.setWatchPlex(false);
-            settings.setPlexAppPath(QStringLiteral("  /opt/plex\t"));
-            settings.setWatchVolume(false);
-            settings.setShareProtocol(ShareProtocol::afp);
-            settings.setServerHost(QStringLiteral(" Box.lan "));
-            settings.setShareName(QStringLiteral("Média"));
-            settings.setUsername(QStringLiteral("true"));
-            settings.setNotifyOnAction(false);
-            settings.setCheckOnWake(false);
-            settings.setVerboseLogging(true);
-            settings.setLogRetentionDays(1234567890123LL);
-        }
-        AppSettings relaunched;
-        QCOMPARE(relaunched.checkIntervalMinutes(), 0.25);
-        QVERIFY(!relaunched.watchPlex());
-        QCOMPARE(relaunched.plexAppPath(), QStringLiteral("  /opt/plex\t"));
-        QVERIFY(!relaunched.watchVolume());
-        QCOMPARE(relaunched.shareProtocol(), ShareProtocol::afp);
-        QCOMPARE(relaunched.serverHost(), QStringLiteral(" Box.lan "));
-        QCOMPARE(relaunched.shareName(), QStringLiteral("Média"));
-        QCOMPARE(relaunched.username(), QStringLiteral("true"));
-        QVERIFY(!relaunched.notifyOnAction());
-        QVERIFY(!relaunched.checkOnWake());
-        QVERIFY(relaunched.verboseLogging());
-        QCOMPARE(relaunched.logRetentionDays(), 1234567890123LL);
-    }
-
-    void unusualNumbersAndEmptyTextSurviveARelaunch()
-    {
-        {
-            AppSettings settings;
-            settings.setCheckIntervalMinutes(-3.5);
-            settings.setLogRetentionDays(-2);
-            settings.setPlexAppPath(QString());
-        }
-        AppSettings relaunched;
-        QCOMPARE(relaunched.checkIntervalMinutes(), -3.5);
-        QCOMPARE(relaunched.logRetentionDays(), -2);
-        QCOMPARE(relaunched.plexAppPath(), QString());
-    }
-
-    void everySetNotifiesAndWritesEvenWhenUnchanged()
-    {
-        AppSettings settings;
-        QSignalSpy property(&settings, &AppSettings::watchPlexChanged);
-        QSignalSpy general(&settings, &AppSettings::changed);
-        settings.setWatchPlex(true); // already the default
-        QCOMPARE(property.count(), 1);
-        QCOMPARE(general.count(), 1);
-        QCOMPARE(SettingsStore::open()->value(QStringLiteral("watchPlex")).toString(),
-                 QStringLiteral("true"));
-    }
-
-    void settingsFileIsPrivateToTheUser()
-    {
-        AppSettings settings;
-        settings.setServerHost(QStringLiteral("nas"));
-        const auto mode = [](const QString &path) {
-            struct stat info
-            {};
-            return ::stat(QFile::encodeName(path).constData(), &info) == 0
-                       ? int(info.st_mode & 07777)
-                       : -1;
-        };
-        QCOMPARE(mode(storePath()), 0600);
-        QCOMPARE(mode(QFileInfo(storePath()).absolutePath()), 0700);
+        forEachKey([this](const auto &key) { read(AppSettings(m_path), key); });
+        QVERIFY(!QFileInfo::exists(m_path));
+        QCOMPARE(mode(QFileInfo(m_path).path()), 0700);
+        const auto raw = SettingsStore::open(m_path);
+        forEachKey([&](const auto &key) {
+            raw->setValue(QLatin1String(key.name), probes(key.registeredDefault).second);
+        });
+        raw->sync();
+        QStringList faults;
+        const AppSettings settings(m_path);
+        forEachKey([&](const auto &key) {
+            if (read(settings, key) != key.registeredDefault)
+                faults << QLatin1String(key.name);
+        });
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u", "_s)));
     }
 
     void protocolParsesOnlyExactAfp_data()
@@ -124,66 +108,37 @@ private Q_SLOTS:
         QTest::addColumn<ShareProtocol>("expected");
         QTest::newRow("afp") << "afp" << ShareProtocol::afp;
         QTest::newRow("upper-case AFP") << "AFP" << ShareProtocol::smb;
-        QTest::newRow("other protocol") << "nfs" << ShareProtocol::smb;
         QTest::newRow("empty") << "" << ShareProtocol::smb;
-        QTest::newRow("smb") << "smb" << ShareProtocol::smb;
     }
     void protocolParsesOnlyExactAfp()
     {
         QFETCH(QString, stored);
-        QFETCH(ShareProtocol, expected);
-        writeRaw(QStringLiteral("shareProtocol"), stored);
-        QCOMPARE(AppSettings().shareProtocol(), expected);
-    }
-
-    void garbageInTheFileFallsBackToDefaults()
-    {
-        writeRaw(QStringLiteral("checkIntervalMinutes"), QStringLiteral("often"));
-        writeRaw(QStringLiteral("watchPlex"), QStringLiteral("maybe"));
-        writeRaw(QStringLiteral("logRetentionDays"), QStringLiteral("1.5e"));
-        AppSettings settings;
-        QCOMPARE(settings.checkIntervalMinutes(), 5.0);
-        QVERIFY(settings.watchPlex());
-        QCOMPARE(settings.logRetentionDays(), 90);
+        SettingsStore::open(m_path)->setValue(u"shareProtocol"_s, stored);
+        QTEST(AppSettings(m_path).shareProtocol(), "expected");
     }
 
     void volumeConfiguredTrimsOnlyHorizontalBlanks_data()
     {
         QTest::addColumn<QString>("host");
-        QTest::addColumn<QString>("share");
         QTest::addColumn<bool>("configured");
-        QTest::newRow("both set") << "nas"
-                                  << "media" << true;
-        QTest::newRow("blank host") << "   "
-                                    << "media" << false;
-        QTest::newRow("tab share") << "nas"
-                                   << "\t \t" << false;
-        QTest::newRow("no-break space") << QString(QChar(0x00A0)) << "media" << false;
-        QTest::newRow("line break is content") << "\n"
-                                               << "media" << true;
-        QTest::newRow("padded") << " nas\t"
-                                << "\tmedia " << true;
+        QTest::addColumn<QString>("share");
+        QTest::newRow("both set") << "nas" << true << "media";
+        QTest::newRow("blank host") << "   " << false << "media";
+        QTest::newRow("tab share") << "nas" << false << "\t \t";
+        QTest::newRow("no-break space") << QString(QChar(0x00A0)) << false << "media";
+        QTest::newRow("line break is content") << "\n" << true << "media";
+        QTest::newRow("padded") << " nas\t" << true << "\tmedia ";
     }
     void volumeConfiguredTrimsOnlyHorizontalBlanks()
     {
         QFETCH(QString, host);
         QFETCH(QString, share);
-        QFETCH(bool, configured);
-        AppSettings settings;
+        AppSettings settings(m_path);
+        settings.setUsername(u"me"_s);
         settings.setServerHost(host);
         settings.setShareName(share);
-        QCOMPARE(settings.isVolumeConfigured(), configured);
-        QCOMPARE(settings.keychainAccount(),
-                 QStringLiteral("@") + host + QStringLiteral("/") + share);
-    }
-
-    void firstLaunchFlagIsWrittenOnce()
-    {
-        QVERIFY(!SettingsStore::hasLaunchedBefore());
-        SettingsStore::setHasLaunchedBefore();
-        QVERIFY(SettingsStore::hasLaunchedBefore());
-        AppSettings settings; // the flag is not one of the settings and does not disturb them
-        QCOMPARE(settings.checkIntervalMinutes(), 5.0);
+        QTEST(settings.isVolumeConfigured(), "configured");
+        QCOMPARE(settings.keychainAccount(), u"me@"_s + host + '/' + share);
     }
 };
 

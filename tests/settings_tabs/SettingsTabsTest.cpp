@@ -174,7 +174,7 @@ private Q_SLOTS:
 
     void plexResetWritesEvenWhenUnchanged()
     {
-        w->settings.setPlexAppPath(AppSettings::defaultPlexAppPath);
+        w->settings.setPlexAppPath(AppSettings::Keys::plexAppPath.registeredDefault);
         view = plex();
         QSignalSpy stored(&w->settings, &AppSettings::plexAppPathChanged);
         child<QPushButton>("resetButton")->click();

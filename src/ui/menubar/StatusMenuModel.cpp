@@ -1,5 +1,7 @@
 #include "ui/menubar/StatusMenuModel.h"
 
+#include "settings/AppSettings.h"
+
 #include <cmath>
 #include <limits>
 
@@ -58,8 +60,8 @@ StatusLine volumeStatus(const Inputs &in)
 QString intervalText(double minutes)
 {
     if (minutes < 1) {
-        // Never below the timer's 30-second floor.
-        const double seconds = std::max(minutes * 60, 30.0);
+        // Never below the check timer's floor.
+        const double seconds = std::max(minutes * 60, AppSettings::minimumCheckIntervalSeconds);
         return QString::number(static_cast<qint64>(std::trunc(seconds))) + QLatin1Char('s');
     }
     if (minutes == 1)

@@ -22,7 +22,8 @@ using namespace SettingsForm;
 
 namespace {
 
-constexpr double stepperMinimum = 0.5;
+// The stepper stops at the check timer's floor.
+constexpr double stepperMinimum = AppSettings::minimumCheckIntervalSeconds / 60.0;
 constexpr double stepperMaximum = 720.0;
 
 // The caption for a registration status.
@@ -76,8 +77,9 @@ void GeneralSettingsView::buildIntervalSection(QVBoxLayout *form)
     intervalRow->addWidget(new QLabel(tr("minutes")));
     intervalRow->addStretch(1);
     interval->addWidget(
-        makeCaption(tr("Minimum 30 seconds. A 5 minute interval is plenty for catching a "
-                       "crashed server.")));
+        makeCaption(tr("Minimum %1 seconds. A 5 minute interval is plenty for catching a "
+                       "crashed server.")
+                        .arg(AppSettings::minimumCheckIntervalSeconds)));
     m_wakeToggle = new QCheckBox(tr("Also check right after the computer wakes from sleep"));
     m_wakeToggle->setObjectName(QStringLiteral("wakeToggle"));
     interval->addWidget(m_wakeToggle);

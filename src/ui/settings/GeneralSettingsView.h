@@ -1,8 +1,9 @@
 #pragma once
 
+#include "settings/AppSettings.h"
+
 #include <QWidget>
 
-class AppSettings;
 class EventLog;
 class LaunchAtLogin;
 class QCheckBox;

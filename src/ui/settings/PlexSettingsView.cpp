@@ -115,8 +115,9 @@ void PlexSettingsView::connectControls()
     connect(m_watchToggle, &QCheckBox::clicked, &m_settings, &AppSettings::setWatchPlex);
     connect(m_pathField, &QLineEdit::textEdited, &m_settings, &AppSettings::setPlexAppPath);
     connect(m_choose, &QPushButton::clicked, this, &PlexSettingsView::chooseApplication);
-    connect(m_reset, &QPushButton::clicked, this,
-            [this] { m_settings.setPlexAppPath(AppSettings::defaultPlexAppPath); });
+    connect(m_reset, &QPushButton::clicked, this, [this] {
+        m_settings.setPlexAppPath(AppSettings::Keys::plexAppPath.registeredDefault);
+    });
     connect(m_startNow, &QPushButton::clicked, this, [this] { m_watchdog.launchPlexNow(); });
 
     connect(&m_settings, &AppSettings::changed, this, &PlexSettingsView::refresh);
