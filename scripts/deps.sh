@@ -9,7 +9,7 @@ set -euo pipefail
 what=${1:-all}
 
 build_pkgs=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config clang-format git
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins
   qcoro-qt6-dev libglib2.0-dev libsecret-1-dev libicu-dev libsimdjson-dev
   scdoc librsvg2-bin

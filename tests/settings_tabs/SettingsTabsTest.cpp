@@ -391,8 +391,7 @@ private Q_SLOTS:
                                    QStringLiteral("/tools/keyring-lock.sh")),
                  0);
         QTest::keyClicks(child<QLineEdit>("passwordField"), QStringLiteral("pw"));
-        QCOMPARE(redLine("keyringError"),
-                 QStringLiteral("The password couldn't be saved in the login keyring."));
+        QCOMPARE(redLine("keyringError"), QStringLiteral("The login keyring is locked."));
         retype("passwordField", QString());
         QCOMPARE(redLine("keyringError"), QString());
     }
