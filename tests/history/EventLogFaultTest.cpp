@@ -34,9 +34,12 @@ int appendForever(const QString &dir, int first)
     }
 }
 
-// Child: records under a tiny file-size limit; must neither crash nor lose memory history.
+// Child: records under a tiny file-size limit; must neither crash nor lose memory history, and
+// must know that writing failed.
 int appendUnderWriteLimit(const QString &dir)
 {
+    int argc = 0;
+    QCoreApplication app(argc, nullptr); // the write results come back through its event queue
     std::signal(SIGXFSZ, SIG_IGN);
     EventLog log(dir);
     const rlimit limit{4096, 4096};
@@ -45,7 +48,9 @@ int appendUnderWriteLimit(const QString &dir)
         log.record(LogEvent::Kind::info, QStringLiteral("record %1 with some padding text").arg(n));
     log.prune(7); // a rewrite that cannot fit either
     log.flush();
-    std::printf("%lld\n", static_cast<long long>(log.events().size()));
+    QCoreApplication::processEvents();
+    std::printf("%lld %s\n", static_cast<long long>(log.events().size()),
+                log.lastWriteError() ? "failed" : "written");
     return 0;
 }
 
@@ -105,7 +110,7 @@ private Q_SLOTS:
         QVERIFY(child->waitForFinished(60000));
         QCOMPARE(child->exitStatus(), QProcess::NormalExit);
         QCOMPARE(child->exitCode(), 0);
-        QCOMPARE(child->readAllStandardOutput().trimmed(), QByteArray("300"));
+        QCOMPARE(child->readAllStandardOutput().trimmed(), QByteArray("300 failed"));
         QVERIFY(QFileInfo(dir + "/events.jsonl").size() <= 4096);
         const QList<LogEvent> onDisk = EventLog::loadFile(dir + "/events.jsonl");
         QVERIFY(!onDisk.isEmpty());

@@ -28,7 +28,6 @@ public:
 
     QSystemTrayIcon &trayIcon() const { return *m_tray; }
     QMenu &menu() const { return *m_menu; }
-    bool showsAttention() const { return m_attention; }
     // The spoken description of the icon ("Vigilmount" or "Vigilmount — attention needed").
     QString accessibleDescription() const;
 
