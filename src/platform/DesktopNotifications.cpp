@@ -1,44 +1,58 @@
 #include "platform/DesktopNotifications.h"
 
 #include "common/ApplicationId.h"
-#include <QDBusMessage>
-#include <QDBusPendingCall>
-#include <QVariantMap>
 
 namespace {
 
-const QString service = QStringLiteral("org.freedesktop.Notifications");
-const QString path = QStringLiteral("/org/freedesktop/Notifications");
-const QString interface = QStringLiteral("org.freedesktop.Notifications");
+constexpr const char *service = "org.freedesktop.Notifications";
+constexpr const char *path = "/org/freedesktop/Notifications";
+constexpr const char *interface = "org.freedesktop.Notifications";
+
+QByteArray utf8(const QString &text)
+{
+    return text.toUtf8();
+}
 
 } // namespace
 
-DesktopNotifications::DesktopNotifications(const QDBusConnection &bus) : m_bus(bus) {}
+DesktopNotifications::DesktopNotifications(std::chrono::milliseconds bound)
+    : m_bus(G_BUS_TYPE_SESSION, bound), m_bound(bound)
+{}
 
 void DesktopNotifications::requestPermission()
 {
-    if (!m_bus.isConnected())
-        return;
-    m_bus.asyncCall(QDBusMessage::createMethodCall(service, path, interface,
-                                                   QStringLiteral("GetCapabilities")));
+    call("GetCapabilities", nullptr);
 }
 
 void DesktopNotifications::post(const QString &identifier, const QString &title,
                                 const QString &body)
 {
-    if (!m_bus.isConnected())
-        return;
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
-    const QVariantMap hints{
-        {QStringLiteral("desktop-entry"), applicationId},
-        {QStringLiteral("x-vigilmount-id"), identifier},
-    };
-    // Signature susssasa{sv}i: app_name, replaces_id, app_icon, summary, body, actions,
-    // hints, expire_timeout.
-    call << QStringLiteral("Vigilmount") << quint32(0) << QString() << title << escapedBody(body)
-         << QStringList() << hints << qint32(-1);
-    m_bus.asyncCall(call);
+    GVariantBuilder hints;
+    g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&hints, "{sv}", "desktop-entry",
+                          g_variant_new_string(utf8(applicationId).constData()));
+    g_variant_builder_add(&hints, "{sv}", "x-vigilmount-id",
+                          g_variant_new_string(utf8(identifier).constData()));
+    // app_name, replaces_id, app_icon, summary, body, actions, hints, expire_timeout.
+    GVariant *parameters = g_variant_new(
+        "(susss@asa{sv}i)", "Vigilmount", 0u, "", utf8(title).constData(),
+        utf8(escapedBody(body)).constData(), g_variant_new_strv(nullptr, 0), &hints, -1);
+    call("Notify", parameters);
+}
+
+void DesktopNotifications::call(const char *method, GVariant *parameters)
+{
+    // Kept until the bus is there, or dropped with the waiting call.
+    const std::shared_ptr<GVariant> kept(parameters ? g_variant_ref_sink(parameters) : nullptr,
+                                         [](GVariant *value) {
+                                             if (value)
+                                                 g_variant_unref(value);
+                                         });
+    const int timeout = int(m_bound.count());
+    m_bus.withConnection([method, kept, timeout](GDBusConnection *bus) {
+        g_dbus_connection_call(bus, service, path, interface, method, kept.get(), nullptr,
+                               G_DBUS_CALL_FLAGS_NONE, timeout, nullptr, nullptr, nullptr);
+    });
 }
 
 QString DesktopNotifications::escapedBody(const QString &body)

@@ -1,17 +1,17 @@
 #pragma once
 
 #include "monitor/WatchdogPorts.h"
+#include "platform/AsyncBus.h"
 
-#include <QDBusConnection>
 #include <QString>
 
 // Desktop notifications through org.freedesktop.Notifications on the session bus. Every call
 // is asynchronous and its answer is ignored: without a bus or a notification server nothing is
-// shown, silently, and nothing ever waits for the server.
+// shown, silently, and nothing ever waits for the bus or the server.
 class DesktopNotifications : public NotificationPort
 {
 public:
-    explicit DesktopNotifications(const QDBusConnection &bus = QDBusConnection::sessionBus());
+    explicit DesktopNotifications(std::chrono::milliseconds bound = std::chrono::seconds(5));
 
     // Asks the server for its capabilities (the stand-in for a permission request).
     void requestPermission() override;
@@ -23,5 +23,8 @@ public:
     static QString escapedBody(const QString &body);
 
 private:
-    QDBusConnection m_bus;
+    void call(const char *method, GVariant *parameters);
+
+    AsyncBus m_bus;
+    std::chrono::milliseconds m_bound;
 };
