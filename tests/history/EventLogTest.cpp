@@ -88,19 +88,6 @@ private Q_SLOTS:
         QCOMPARE(EventLog(dir).events().size(), 1);
     }
 
-    void loadKeepsTheNewest8000InFileOrder()
-    {
-        const QString dir = freshDir("many");
-        QByteArray content;
-        for (int i = 0; i < 10000; ++i)
-            content += line(i) + '\n';
-        writeFile(dir, content);
-        EventLog log(dir);
-        QCOMPARE(log.events().size(), 8000);
-        QCOMPARE(log.events().first().detail, QStringLiteral("n2000"));
-        QCOMPARE(log.events().last().detail, QStringLiteral("n9999"));
-    }
-
     void loadSkipsWhatDoesNotDecode()
     {
         const QString dir = freshDir("bad");
@@ -139,23 +126,25 @@ private Q_SLOTS:
         QVERIFY(content.endsWith("\"detail\":\"line\\nbreak\"}\n"));
     }
 
-    void theCapDropsTheOldestFromMemoryButTheFileKeepsItsLine()
+    // Loading and recording keep the newest 8000 in memory; the file keeps every line.
+    void theCapDropsTheOldestFromMemoryOnly()
     {
         const QString dir = freshDir("cap");
         QByteArray content;
-        for (int i = 0; i < 8000; ++i)
+        for (int i = 0; i < 10000; ++i)
             content += line(i) + '\n';
         writeFile(dir, content);
         EventLog log(dir);
+        QCOMPARE(log.events().first().detail, QStringLiteral("n2000"));
         QSignalSpy changed(&log, &EventLog::eventsChanged);
-        log.record(Kind::info, QStringLiteral("n8000"));
+        log.record(Kind::info, QStringLiteral("n10000"));
         QCOMPARE(log.events().size(), 8000);
-        QCOMPARE(log.events().first().detail, QStringLiteral("n1"));
-        QCOMPARE(log.events().last().detail, QStringLiteral("n8000"));
+        QCOMPARE(log.events().first().detail, QStringLiteral("n2001"));
+        QCOMPARE(log.events().last().detail, QStringLiteral("n10000"));
         QCOMPARE(changed.count(), 2);
         log.flush();
         const QByteArray file = readFile(log.fileURL());
-        QCOMPARE(file.count('\n'), 8001);
+        QCOMPARE(file.count('\n'), 10001);
         QVERIFY(file.contains("\"detail\":\"n0\""));
     }
 
@@ -229,14 +218,6 @@ private Q_SLOTS:
         QCOMPARE(log.eventsSince(clock.now + 1ms).size(), 0);
         QCOMPARE(log.lastEvent(Kind::plexDown)->detail, QStringLiteral("new"));
         QCOMPARE(log.lastEvent(Kind::wake), std::nullopt);
-    }
-
-    void systemLogLineFormat()
-    {
-        QCOMPARE(EventLog::systemLogLine(Kind::appStopped, {}),
-                 QStringLiteral("[Vigilmount] appStopped"));
-        QCOMPARE(EventLog::systemLogLine(Kind::plexDown, QStringLiteral("Plex stopped running")),
-                 QStringLiteral("[Vigilmount] plexDown: Plex stopped running"));
     }
 
     void exportWritesAtomicallyAndKeepsTheOldFileOnFailure()
