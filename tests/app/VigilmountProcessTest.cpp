@@ -314,8 +314,8 @@ private Q_SLOTS:
         }
         Sandbox box;
         box.writeSettings({{"verboseLogging", true}});
-        auto app =
-            display ? box.start({}, ':' + xServer.readLine().trimmed()) : box.start({"--headless"});
+        auto app = display ? box.start({}, ":" + QString::fromLatin1(xServer.readLine().trimmed()))
+                           : box.start({"--headless"});
         QVERIFY2(box.waitFor("checkStarted"), app->readAllStandardError().constData());
         const qint64 target = display ? xServer.processId() : app->processId();
         QCOMPARE(::kill(pid_t(target), signalNumber), 0);
