@@ -171,28 +171,6 @@ private Q_SLOTS:
                  QStringLiteral("Couldn't mount media"));
         QCOMPARE(notifications().last()[QStringLiteral("body")].toString(), refused);
     }
-
-    void wakeFromLogindRunsTheDelayedCycle()
-    {
-        settings->setVerboseLogging(true);
-        Watchdog dog(*settings, *log, makeProductionServices(),
-                     {.wakeDelay = std::chrono::milliseconds(300)});
-        dog.start();
-        QTRY_VERIFY(dog.lastCheck().has_value()); // the start-up cycle
-        QTRY_VERIFY(!dog.isChecking());
-        const qsizetype before = log->events().size();
-        const QString emit =
-            env("VIGILMOUNT_HARNESS_DIR") + QStringLiteral("/emit-prepare-for-sleep");
-        QCOMPARE(QProcess::execute(sleepSignal, {QStringLiteral("true")}), 0);
-        QCOMPARE(QProcess::execute(sleepSignal, {QStringLiteral("false")}), 0);
-        QTRY_VERIFY(log->events().size() > before);
-        QCOMPARE(log->events()[before].kind, Kind::wake); // going to sleep records nothing
-        QTRY_VERIFY(std::any_of(
-            log->events().begin() + before, log->events().end(), [](const LogEvent &event) {
-                return event.kind == Kind::checkStarted && event.detail == QLatin1String("wake");
-            }));
-        dog.stop();
-    }
 };
 
 QTEST_GUILESS_MAIN(WatchdogRealServicesTest)
