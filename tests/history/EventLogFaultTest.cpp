@@ -52,7 +52,7 @@ int appendUnderWriteLimit(const QString &dir)
 int logOneLine(const QString &dir)
 {
     SystemLog::setAlsoToStderr(true);
-    EventLog log(dir);
+    EventLog log(dir, &SystemLog::write);
     log.record(LogEvent::Kind::info, QStringLiteral("%s %n %d 100%"));
     return 0;
 }
