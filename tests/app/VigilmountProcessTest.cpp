@@ -201,6 +201,8 @@ private Q_SLOTS:
         QVERIFY(first->waitForFinished(5000));
         auto next = box.start({"--headless"});
         QVERIFY(box.waitFor("appStarted", 2));
+        next->terminate();
+        QVERIFY(next->waitForFinished(10000));
     }
 
     void trayMenuOverDBusMenu()
