@@ -1,4 +1,4 @@
-// The delegate's launch, reopen and termination, off screen; every case starts a fresh program
+// The delegate's launch and reopen, off screen; every case starts a fresh program
 // (new settings and history files, new objects).
 
 #include "app/AppDelegate.h"
@@ -9,8 +9,6 @@
 #include "ui/settings/SettingsWindowController.h"
 
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTest>
 #include <QWidget>
 
@@ -20,16 +18,6 @@ QStringList kinds(const EventLog &log)
     QStringList list;
     for (const LogEvent &event : log.events())
         list << LogEvent::rawValue(event.kind);
-    return list;
-}
-
-QStringList kindsOnDisk(const EventLog &log)
-{
-    QStringList list;
-    QFile file(log.fileURL());
-    if (file.open(QIODevice::ReadOnly))
-        while (!file.atEnd())
-            list << QJsonDocument::fromJson(file.readLine()).object().value("kind").toString();
     return list;
 }
 } // namespace
@@ -96,17 +84,6 @@ private Q_SLOTS:
         QVERIFY(delegate->applicationShouldHandleReopen());
         QVERIFY(window->isVisible());
         QCOMPARE(root->uiState().tab(), SettingsTab::general);
-    }
-
-    void terminationLeavesAppStoppedLastOnDisk()
-    {
-        delegate->applicationDidFinishLaunching();
-        delegate->applicationWillTerminate();
-        // Read at once: the delegate has waited for the writer.
-        QCOMPARE(kindsOnDisk(root->log()).last(), QStringLiteral("appStopped"));
-        delegate->applicationWillTerminate();
-        QTest::qWait(200);
-        QCOMPARE(kindsOnDisk(root->log()).count(QStringLiteral("appStopped")), 1);
     }
 };
 

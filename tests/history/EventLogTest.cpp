@@ -74,31 +74,23 @@ class EventLogTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The first record reaches the list, the signal and a private file, as one line.
     void firstRecordCreatesPrivateFolderAndFile()
     {
         const QString dir = freshDir("first");
         EventLog log(dir);
         QVERIFY(log.events().isEmpty());
         QCOMPARE(log.fileURL(), dir + "/events.jsonl");
-        log.record(Kind::appStarted);
+        QSignalSpy changed(&log, &EventLog::eventsChanged);
+        log.record(Kind::plexDown, QStringLiteral("line\nbreak"));
+        QCOMPARE(changed.count(), 1);
         log.flush();
-        QCOMPARE(readFile(log.fileURL()).count('\n'), 1);
+        const QByteArray content = readFile(log.fileURL());
+        QCOMPARE(content.count('\n'), 1);
+        QVERIFY(content.endsWith("\"detail\":\"line\\nbreak\"}\n"));
         QCOMPARE(unixMode(dir), 0700);
         QCOMPARE(unixMode(log.fileURL()), 0600);
         QCOMPARE(EventLog(dir).events().size(), 1);
-    }
-
-    void loadKeepsTheNewest8000InFileOrder()
-    {
-        const QString dir = freshDir("many");
-        QByteArray content;
-        for (int i = 0; i < 10000; ++i)
-            content += line(i) + '\n';
-        writeFile(dir, content);
-        EventLog log(dir);
-        QCOMPARE(log.events().size(), 8000);
-        QCOMPARE(log.events().first().detail, QStringLiteral("n2000"));
-        QCOMPARE(log.events().last().detail, QStringLiteral("n9999"));
     }
 
     void loadSkipsWhatDoesNotDecode()
@@ -126,36 +118,25 @@ private Q_SLOTS:
         QCOMPARE(details(EventLog(dir).events()), QStringList({"n1", "after"}));
     }
 
-    void recordMirrorsToListSignalAndFile()
-    {
-        const QString dir = freshDir("record");
-        EventLog log(dir);
-        QSignalSpy changed(&log, &EventLog::eventsChanged);
-        log.record(Kind::plexDown, QStringLiteral("line\nbreak"));
-        QCOMPARE(changed.count(), 1);
-        log.flush();
-        const QByteArray content = readFile(log.fileURL());
-        QCOMPARE(content.count('\n'), 1);
-        QVERIFY(content.endsWith("\"detail\":\"line\\nbreak\"}\n"));
-    }
-
-    void theCapDropsTheOldestFromMemoryButTheFileKeepsItsLine()
+    // Loading and recording keep the newest 8000 in memory; the file keeps every line.
+    void theCapDropsTheOldestFromMemoryOnly()
     {
         const QString dir = freshDir("cap");
         QByteArray content;
-        for (int i = 0; i < 8000; ++i)
+        for (int i = 0; i < 10000; ++i)
             content += line(i) + '\n';
         writeFile(dir, content);
         EventLog log(dir);
+        QCOMPARE(log.events().first().detail, QStringLiteral("n2000"));
         QSignalSpy changed(&log, &EventLog::eventsChanged);
-        log.record(Kind::info, QStringLiteral("n8000"));
+        log.record(Kind::info, QStringLiteral("n10000"));
         QCOMPARE(log.events().size(), 8000);
-        QCOMPARE(log.events().first().detail, QStringLiteral("n1"));
-        QCOMPARE(log.events().last().detail, QStringLiteral("n8000"));
+        QCOMPARE(log.events().first().detail, QStringLiteral("n2001"));
+        QCOMPARE(log.events().last().detail, QStringLiteral("n10000"));
         QCOMPARE(changed.count(), 2);
         log.flush();
         const QByteArray file = readFile(log.fileURL());
-        QCOMPARE(file.count('\n'), 8001);
+        QCOMPARE(file.count('\n'), 10001);
         QVERIFY(file.contains("\"detail\":\"n0\""));
     }
 
@@ -229,14 +210,6 @@ private Q_SLOTS:
         QCOMPARE(log.eventsSince(clock.now + 1ms).size(), 0);
         QCOMPARE(log.lastEvent(Kind::plexDown)->detail, QStringLiteral("new"));
         QCOMPARE(log.lastEvent(Kind::wake), std::nullopt);
-    }
-
-    void systemLogLineFormat()
-    {
-        QCOMPARE(EventLog::systemLogLine(Kind::appStopped, {}),
-                 QStringLiteral("[Vigilmount] appStopped"));
-        QCOMPARE(EventLog::systemLogLine(Kind::plexDown, QStringLiteral("Plex stopped running")),
-                 QStringLiteral("[Vigilmount] plexDown: Plex stopped running"));
     }
 
     void exportWritesAtomicallyAndKeepsTheOldFileOnFailure()

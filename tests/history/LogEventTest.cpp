@@ -23,32 +23,16 @@ class LogEventTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void kindsHaveTheirRawValuesTitlesAndClasses()
+    void everyKindRoundTripsAndBelongsToAtMostOneClass()
     {
-        QCOMPARE(LogEvent::rawValue(Kind::volumeMountFailed), QStringLiteral("volumeMountFailed"));
-        QCOMPARE(LogEvent::title(Kind::volumeOK), QStringLiteral("Volume mounted"));
-        QCOMPARE(LogEvent::title(Kind::volumeMounted), QStringLiteral("Volume remounted"));
-        QCOMPARE(LogEvent::title(Kind::wake), QStringLiteral("Computer woke from sleep"));
-        int outages = 0, repairs = 0, failures = 0;
         for (int i = 0; i < LogEvent::kindCount; ++i) {
             const auto kind = Kind(i);
             QCOMPARE(LogEvent::kindFromRaw(LogEvent::rawValue(kind).toStdString()), kind);
             const int classes =
                 LogEvent::isOutage(kind) + LogEvent::isRepair(kind) + LogEvent::isFailure(kind);
-            QVERIFY2(classes <= 1, "classes are disjoint");
+            QVERIFY2(classes <= 1, qPrintable(LogEvent::rawValue(kind)));
             QCOMPARE(LogEvent::isIncident(kind), classes == 1);
-            outages += LogEvent::isOutage(kind);
-            repairs += LogEvent::isRepair(kind);
-            failures += LogEvent::isFailure(kind);
         }
-        QCOMPARE(outages, 2);
-        QCOMPARE(repairs, 2);
-        QCOMPARE(failures, 3);
-        QVERIFY(LogEvent::isFailure(Kind::error));
-        QVERIFY(!LogEvent::isIncident(Kind::info));
-        QVERIFY(!LogEvent::isIncident(Kind::checkStarted));
-        QCOMPARE(LogEvent::kindFromRaw("PlexDown"), std::nullopt);
-        QCOMPARE(LogEvent::kindFromRaw(""), std::nullopt);
     }
 
     void hostileDetailsRoundTripOnOneLine_data()
@@ -84,6 +68,9 @@ private Q_SLOTS:
         QVERIFY(decoded);
         QVERIFY(!(*decoded == event));
         QCOMPARE(Clock::toDateTime(decoded->date).time().msec(), 0);
+        // A zone offset names the same instant.
+        const QByteArray offset = event.toJson().replace("08:15:00Z", "09:15:00+01:00");
+        QVERIFY(LogEvent::fromJson(view(offset)) == decoded);
     }
 
     void decodingRules_data()
@@ -139,19 +126,10 @@ private Q_SLOTS:
         QCOMPARE(LogEvent::fromJson(view(json)).has_value(), accepted);
     }
 
-    void offsetDatesMeanTheSameInstant()
-    {
-        const auto a = LogEvent::fromJson(
-            R"({"id":"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"2025-03-01T09:15:00+01:00","kind":"wake","detail":""})");
-        QVERIFY(a);
-        QCOMPARE(LogEvent::formatDate(a->date), QStringLiteral("2025-03-01T08:15:00Z"));
-    }
-
     void exportTextIsExact()
     {
         EventLog log(QString::fromLocal8Bit(qgetenv("VIGILMOUNT_TEST_ROOT")) + "/export");
         QCOMPARE(log.exportTSV(QList<LogEvent>{}), QStringLiteral("timestamp\tevent\tdetail"));
-        QCOMPARE(log.exportTSV(QList<LogEvent>{}).size(), 22);
         const QList<LogEvent> two = {
             at("2025-03-01T08:15:00.999Z", Kind::plexDown, QStringLiteral("a\tb")),
             at("2025-03-02T10:00:00Z", Kind::volumeOK, QString()),

@@ -10,12 +10,27 @@
 using namespace StatusMenuModel;
 using namespace std::chrono_literals;
 
+Q_DECLARE_METATYPE(Inputs)
+
 namespace {
 
-// -1 unknown, 0 false, 1 true.
-std::optional<bool> tri(int state)
+// Server and share states: -1 unknown, 0 down, 1 up.
+Inputs inputs(bool watchPlex, int running, bool watchVolume, bool configured, int mounted,
+              const QString &share, const QString &mountPoint = {})
 {
-    return state < 0 ? std::nullopt : std::optional<bool>(state == 1);
+    const auto tri = [](int state) {
+        return state < 0 ? std::nullopt : std::optional<bool>(state == 1);
+    };
+    Inputs in;
+    in.watchPlex = watchPlex;
+    in.plexRunning = tri(running);
+    in.watchVolume = watchVolume;
+    in.volumeConfigured = configured;
+    in.volumeMounted = tri(mounted);
+    in.shareName = share;
+    if (!mountPoint.isEmpty())
+        in.volumeMountPoint = mountPoint;
+    return in;
 }
 
 std::optional<Row> findAction(const QList<Row> &list, Action action)
@@ -50,46 +65,26 @@ private Q_SLOTS:
 
     void statusLines_data()
     {
-        QTest::addColumn<bool>("watch");
-        QTest::addColumn<bool>("configured");
-        QTest::addColumn<int>("state");
-        QTest::addColumn<QString>("mountPoint");
+        QTest::addColumn<Inputs>("in");
         QTest::addColumn<QString>("plex"); // text|symbol, empty for volume-only rows
         QTest::addColumn<QString>("volume");
-        QTest::newRow("off") << false << true << 1 << "/m"
+        QTest::newRow("off") << inputs(false, 1, false, true, 1, "media", "/m")
                              << "Plex: not monitored|minus.circle"
                              << "Volume: not monitored|minus.circle";
-        QTest::newRow("unknown") << true << true << -1 << ""
-                                 << "Plex: unknown|questionmark.circle"
-                                 << "Volume: unknown|questionmark.circle";
-        QTest::newRow("down") << true << true << 0 << ""
-                              << "Plex: not running|xmark.circle.fill"
-                              << "Volume: disconnected|externaldrive.badge.xmark";
-        QTest::newRow("up") << true << true << 1 << "/run/media"
+        QTest::newRow("up") << inputs(true, 1, true, true, 1, "media", "/run/media")
                             << "Plex: running|checkmark.circle.fill"
                             << "Volume: /run/media|externaldrive.fill.badge.checkmark";
         QTest::newRow("up without mount point")
-            << true << true << 1 << QString() << ""
+            << inputs(true, 1, true, true, 1, "media") << ""
             << "Volume: media|externaldrive.fill.badge.checkmark";
-        QTest::newRow("not configured") << true << false << 1 << "/m"
-                                        << ""
+        QTest::newRow("not configured") << inputs(true, 1, true, false, 1, "media", "/m") << ""
                                         << "Volume: not configured|minus.circle";
     }
     void statusLines()
     {
-        QFETCH(bool, watch);
-        QFETCH(int, state);
-        QFETCH(QString, mountPoint);
+        QFETCH(Inputs, in);
         QFETCH(QString, plex);
         QFETCH(QString, volume);
-        Inputs in;
-        in.watchPlex = in.watchVolume = watch;
-        QFETCH(bool, configured);
-        in.volumeConfigured = configured;
-        in.shareName = QStringLiteral("media");
-        in.plexRunning = in.volumeMounted = tri(state);
-        if (!mountPoint.isNull())
-            in.volumeMountPoint = mountPoint;
         const QList<Row> list = rows(in);
         for (auto [expected, line, row] : {std::tuple{plex, plexStatus(in), list.at(0)},
                                            std::tuple{volume, volumeStatus(in), list.at(1)}}) {
@@ -100,54 +95,33 @@ private Q_SLOTS:
         }
     }
 
-    // The start row (6), the share row (7) and the tray's attention mark for the same inputs.
+    // The start row, the share row and the tray's attention mark for the same inputs.
     void actionRowsAndAttention_data()
     {
-        QTest::addColumn<bool>("watchPlex");
-        QTest::addColumn<int>("running");
-        QTest::addColumn<bool>("watchVolume");
-        QTest::addColumn<bool>("configured");
-        QTest::addColumn<int>("mounted");
-        QTest::addColumn<QString>("share");
+        QTest::addColumn<Inputs>("in");
         QTest::addColumn<bool>("startRow");
         QTest::addColumn<QString>("shareRow");
         QTest::addColumn<bool>("attention");
         QTest::newRow("all unknown")
-            << true << -1 << true << true << -1 << "media" << true << "Mount media" << false;
+            << inputs(true, -1, true, true, -1, "media") << true << "Mount media" << false;
         QTest::newRow("server down, share unknown")
-            << true << 0 << true << true << -1 << "media" << true << "Mount media" << true;
-        QTest::newRow("all up") << true << 1 << true << true << 1 << " Media " << false
+            << inputs(true, 0, true, true, -1, "media") << true << "Mount media" << true;
+        QTest::newRow("all up") << inputs(true, 1, true, true, 1, " Media ") << false
                                 << "Open  Media  in File Manager" << false;
         QTest::newRow("server down, not watched")
-            << false << 0 << true << true << -1 << "media" << false << "Mount media" << false;
+            << inputs(false, 0, true, true, -1, "media") << false << "Mount media" << false;
         QTest::newRow("share down")
-            << false << 0 << true << true << 0 << " Media " << false << "Mount  Media " << true;
+            << inputs(false, 0, true, true, 0, " Media ") << false << "Mount  Media " << true;
         QTest::newRow("empty share name")
-            << true << 1 << true << true << 0 << "" << false << "Mount Volume" << true;
+            << inputs(true, 1, true, true, 0, "") << false << "Mount Volume" << true;
         QTest::newRow("share not configured")
-            << true << 1 << true << false << 0 << "media" << false << "" << false;
-        QTest::newRow("share unknown, not configured")
-            << true << 1 << true << false << -1 << "media" << false << "" << false;
+            << inputs(true, 1, true, false, 0, "media") << false << "" << false;
         QTest::newRow("share down, not watched")
-            << true << 1 << false << true << 0 << "media" << false << "" << false;
-        QTest::newRow("share up, not watched")
-            << true << 1 << false << true << 1 << "media" << false << "" << false;
+            << inputs(true, 1, false, true, 0, "media") << false << "" << false;
     }
     void actionRowsAndAttention()
     {
-        Inputs in;
-        QFETCH(bool, watchPlex);
-        QFETCH(int, running);
-        QFETCH(bool, watchVolume);
-        QFETCH(bool, configured);
-        QFETCH(int, mounted);
-        QFETCH(QString, share);
-        in.watchPlex = watchPlex;
-        in.plexRunning = tri(running);
-        in.watchVolume = watchVolume;
-        in.volumeConfigured = configured;
-        in.volumeMounted = tri(mounted);
-        in.shareName = share;
+        QFETCH(Inputs, in);
         const QList<Row> list = rows(in);
         QTEST(bool(findAction(list, Action::startPlex)), "startRow");
         const auto open = findAction(list, Action::openVolume);
@@ -200,39 +174,26 @@ private Q_SLOTS:
     void symbolsDrawAndTintWithoutATheme()
     {
         const QColor green(0x2e, 0xa0, 0x43);
-        for (const char *symbol : {"checkmark.circle",
-                                   "checkmark.circle.fill",
-                                   "xmark.circle.fill",
-                                   "xmark.octagon.fill",
-                                   "exclamationmark.triangle.fill",
-                                   "questionmark.circle",
-                                   "minus.circle",
-                                   "externaldrive.fill.badge.checkmark",
-                                   "externaldrive.badge.xmark",
-                                   "externaldrive.connected.to.line.below",
-                                   "clock",
-                                   "chart.bar",
-                                   "chart.bar.doc.horizontal",
-                                   "gearshape",
-                                   "power",
-                                   "sun.max",
-                                   "info.circle",
-                                   "arrow.clockwise",
-                                   "arrow.clockwise.circle.fill",
-                                   "play.slash",
-                                   "checkmark.seal"}) {
-            const QStringList names = Symbols::freedesktopNames(QString::fromLatin1(symbol));
+        const QStringList symbols =
+            QStringLiteral("checkmark.circle checkmark.circle.fill xmark.circle.fill "
+                           "xmark.octagon.fill exclamationmark.triangle.fill questionmark.circle "
+                           "minus.circle externaldrive.fill.badge.checkmark "
+                           "externaldrive.badge.xmark externaldrive.connected.to.line.below clock "
+                           "chart.bar chart.bar.doc.horizontal gearshape power sun.max info.circle "
+                           "arrow.clockwise arrow.clockwise.circle.fill play.slash checkmark.seal")
+                .split(' ');
+        for (const QString &symbol : symbols) {
+            const QStringList names = Symbols::freedesktopNames(symbol);
             QVERIFY2(!names.isEmpty() &&
                          QFile::exists(QStringLiteral(":/icons/%1.svg").arg(names.first())),
-                     symbol);
-            QVERIFY2(averageColour(symbolIcon(QString::fromLatin1(symbol))).isValid(), symbol);
-            const QColor tinted =
-                averageColour(tintedSymbolIcon(QString::fromLatin1(symbol), green));
+                     qPrintable(symbol));
+            QVERIFY2(averageColour(symbolIcon(symbol)).isValid(), qPrintable(symbol));
+            const QColor tinted = averageColour(tintedSymbolIcon(symbol, green));
             // Antialiased edges blend a little: within a few levels of the tint.
             QVERIFY2(qAbs(tinted.red() - green.red()) < 8 &&
                          qAbs(tinted.green() - green.green()) < 8 &&
                          qAbs(tinted.blue() - green.blue()) < 8,
-                     symbol);
+                     qPrintable(symbol));
         }
         QVERIFY(symbolIcon(QStringLiteral("no.such.symbol")).isNull());
         QVERIFY(tintedSymbolIcon(QStringLiteral("no.such.symbol"), Qt::red).isNull());

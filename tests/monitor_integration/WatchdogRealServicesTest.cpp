@@ -67,18 +67,31 @@ void unmountShare()
 
 } // namespace
 
+// Every case starts with the stand-in stopped, the share unmounted and the right password.
 class WatchdogRealServicesTest : public QObject
 {
     Q_OBJECT
 
-    AppSettings *settings = nullptr;
-    EventLog *log = nullptr;
+    std::unique_ptr<AppSettings> settings;
+    std::unique_ptr<EventLog> log;
+
+    // One check; what it recorded.
+    QList<std::pair<Kind, QString>> check(Watchdog &dog)
+    {
+        const qsizetype before = log->events().size();
+        QCoro::waitFor(dog.checkNow(QStringLiteral("manual")));
+        return recordsFrom(*log, before);
+    }
 
 private Q_SLOTS:
-    void initTestCase()
+    void init()
     {
-        settings = new AppSettings(this);
-        log = new EventLog(EventLog::defaultDirectory(), {}, this);
+        stopStandIn();
+        unmountShare();
+        settings = std::make_unique<AppSettings>();
+        log = std::make_unique<EventLog>(EventLog::defaultDirectory());
+        settings->setWatchPlex(true);
+        settings->setVerboseLogging(false);
         settings->setPlexAppPath(QStringLiteral(STANDIN_PATH));
         settings->setServerHost(env("VIGILMOUNT_SMB_HOST"));
         settings->setShareName(QStringLiteral("media"));
@@ -92,129 +105,71 @@ private Q_SLOTS:
         unmountShare();
     }
 
-    void findsRepairsAndThenSeesBothSubjectsUp()
+    void repairsBothStaysQuietAndRepairsAgain()
     {
         Watchdog dog(*settings, *log, makeProductionServices());
-        const qsizetype before = log->events().size();
-
-        QCoro::waitFor(dog.checkNow(QStringLiteral("manual")));
+        const int posted = int(notifications().size());
+        const auto first = check(dog);
         const QString mountPoint = dog.volumeMountPoint().value_or(QString());
         QVERIFY(mountPoint.contains(QLatin1String("share=media")));
-        QCOMPARE(
-            recordsFrom(*log, before),
-            (QList<std::pair<Kind, QString>>{
-                {Kind::plexDown, QStringLiteral("Not running when Vigilmount checked")},
-                {Kind::plexLaunched, QStringLiteral(STANDIN_PATH)},
-                {Kind::volumeDown, QStringLiteral("media was not mounted when Vigilmount checked")},
-                {Kind::volumeMounted, mountPoint},
-            }));
+        QCOMPARE(first, (QList<std::pair<Kind, QString>>{
+                            {Kind::plexDown, QStringLiteral("Not running when Vigilmount checked")},
+                            {Kind::plexLaunched, QStringLiteral(STANDIN_PATH)},
+                            {Kind::volumeDown,
+                             QStringLiteral("media was not mounted when Vigilmount checked")},
+                            {Kind::volumeMounted, mountPoint},
+                        }));
         QCOMPARE(dog.lastMessage(), QStringLiteral("Plex restarted · Volume remounted"));
-        QCOMPARE(dog.plexRunning(), true);
-        QCOMPARE(dog.volumeMounted(), true);
 
-        // What the notification server received, field by field.
-        QTRY_COMPARE(notifications().size(), 2);
-        const QList<QJsonObject> posted = notifications();
-        QCOMPARE(posted[0][QStringLiteral("summary")].toString(), QStringLiteral("Plex restarted"));
-        QCOMPARE(posted[0][QStringLiteral("body")].toString(),
-                 QStringLiteral("Plex Media Server wasn't running, so Vigilmount started it."));
-        QCOMPARE(posted[1][QStringLiteral("summary")].toString(),
-                 QStringLiteral("Plex volume reconnected"));
-        QCOMPARE(posted[1][QStringLiteral("body")].toString(),
+        // What the notification server received.
+        QTRY_COMPARE(notifications().size(), posted + 2);
+        const QList<QJsonObject> sent = notifications().mid(posted);
+        QCOMPARE(sent[0][QStringLiteral("summary")].toString(), QStringLiteral("Plex restarted"));
+        QCOMPARE(sent[1][QStringLiteral("body")].toString(),
                  QStringLiteral("media is mounted at ") + mountPoint + QLatin1Char('.'));
         const auto id = [](const QJsonObject &call) {
             return call[QStringLiteral("hints")]
                 .toObject()[QStringLiteral("x-vigilmount-id")]
                 .toString();
         };
-        QCOMPARE(id(posted[0]).size(), 36);
-        QCOMPARE(id(posted[0]), id(posted[0]).toUpper());
-        QVERIFY(id(posted[0]) != id(posted[1]));
-        QVERIFY(
-            !QJsonDocument(posted[1]).toJson().contains(env("VIGILMOUNT_SMB_PASSWORD").toUtf8()));
+        QCOMPARE(id(sent[0]).size(), 36);
+        QCOMPARE(id(sent[0]), id(sent[0]).toUpper());
+        QVERIFY(id(sent[0]) != id(sent[1]));
+        QVERIFY(!QJsonDocument(sent[1]).toJson().contains(env("VIGILMOUNT_SMB_PASSWORD").toUtf8()));
 
-        // The next cycle finds both up and has nothing to record.
+        // Both up: nothing to record or post.
         QTRY_VERIFY(ServerProcessScanner::findOnThisMachine());
-        const qsizetype quiet = log->events().size();
-        QCoro::waitFor(dog.checkNow(QStringLiteral("timer")));
-        QCOMPARE(log->events().size(), quiet);
+        QCOMPARE(check(dog).size(), 0);
         QCOMPARE(dog.lastMessage(), QStringLiteral("Plex running · Volume mounted"));
-        QCOMPARE(notifications().size(), 2);
-    }
+        QCOMPARE(notifications().size(), posted + 2);
 
-    void seesBothGoDownAndBringsThemBack()
-    {
-        Watchdog dog(*settings, *log, makeProductionServices());
-        QTRY_VERIFY(ServerProcessScanner::findOnThisMachine());
-        QCoro::waitFor(dog.checkNow(QStringLiteral("manual")));
-        QCOMPARE(dog.lastMessage(), QStringLiteral("Plex running · Volume mounted"));
-
+        // Both go down while watched.
         stopStandIn();
-        QCOMPARE(
-            QProcess::execute(QStringLiteral("gio"), {QStringLiteral("mount"), QStringLiteral("-u"),
-                                                      QStringLiteral("smb://127.0.0.1/media")}),
-            0);
-        const qsizetype before = log->events().size();
-        QCoro::waitFor(dog.checkNow(QStringLiteral("manual")));
-        const auto records = recordsFrom(*log, before);
-        QCOMPARE(records.size(), 4);
-        QCOMPARE(records[0], std::pair(Kind::plexDown, QStringLiteral("Plex stopped running")));
-        QCOMPARE(records[1].first, Kind::plexLaunched);
-        QCOMPARE(records[2], std::pair(Kind::volumeDown, QStringLiteral("media disconnected")));
-        QCOMPARE(records[3].first, Kind::volumeMounted);
-        QCOMPARE(dog.lastMessage(), QStringLiteral("Plex restarted · Volume remounted"));
+        unmountShare();
+        const auto again = check(dog);
+        QCOMPARE(again.size(), 4);
+        QCOMPARE(again[0], std::pair(Kind::plexDown, QStringLiteral("Plex stopped running")));
+        QCOMPARE(again[1].first, Kind::plexLaunched);
+        QCOMPARE(again[2], std::pair(Kind::volumeDown, QStringLiteral("media disconnected")));
+        QCOMPARE(again[3].first, Kind::volumeMounted);
     }
 
     void aRefusedPasswordIsRecordedAndNotified()
     {
-        Watchdog dog(*settings, *log, makeProductionServices());
         settings->setWatchPlex(false);
-        unmountShare();
         QVERIFY(Keychain::save(QStringLiteral("wrong password"), settings->keychainAccount()));
+        Watchdog dog(*settings, *log, makeProductionServices());
         const int posted = int(notifications().size());
-        const qsizetype before = log->events().size();
-        QCoro::waitFor(dog.checkNow(QStringLiteral("manual")));
-        QCOMPARE(log->events().size(), before + 2); // down, then the failed repair
         const QString refused =
             QStringLiteral("The server rejected the user name or password. (code 13)");
-        QCOMPARE(log->events().last().kind, Kind::volumeMountFailed);
-        QCOMPARE(log->events().last().detail, refused);
+        const auto records = check(dog);
+        QCOMPARE(records.size(), 2); // down, then the failed repair
+        QCOMPARE(records[1], std::pair(Kind::volumeMountFailed, refused));
         QCOMPARE(dog.lastMessage(), QStringLiteral("Volume down — ") + refused);
         QTRY_COMPARE(notifications().size(), posted + 1);
         QCOMPARE(notifications().last()[QStringLiteral("summary")].toString(),
                  QStringLiteral("Couldn't mount media"));
         QCOMPARE(notifications().last()[QStringLiteral("body")].toString(), refused);
-        QVERIFY(Keychain::save(env("VIGILMOUNT_SMB_PASSWORD"), settings->keychainAccount()));
-        settings->setWatchPlex(true);
-    }
-
-    void wakeFromLogindRunsTheDelayedCycle()
-    {
-        settings->setVerboseLogging(true);
-        Watchdog dog(*settings, *log, makeProductionServices(),
-                     {.wakeDelay = std::chrono::milliseconds(300)});
-        dog.start();
-        QTRY_VERIFY(dog.lastCheck().has_value()); // the start-up cycle
-        QTRY_VERIFY(!dog.isChecking());
-        const qsizetype before = log->events().size();
-
-        QCOMPARE(QProcess::execute(qEnvironmentVariable("VIGILMOUNT_HARNESS_DIR") +
-                                       QStringLiteral("/emit-prepare-for-sleep"),
-                                   {QStringLiteral("true")}),
-                 0);
-        QCOMPARE(QProcess::execute(qEnvironmentVariable("VIGILMOUNT_HARNESS_DIR") +
-                                       QStringLiteral("/emit-prepare-for-sleep"),
-                                   {QStringLiteral("false")}),
-                 0);
-        QTRY_VERIFY(log->events().size() > before);
-        QCOMPARE(log->events()[before].kind, Kind::wake); // going to sleep records nothing
-        QTRY_VERIFY(std::any_of(
-            log->events().begin() + before, log->events().end(), [](const LogEvent &event) {
-                return event.kind == Kind::checkStarted && event.detail == QLatin1String("wake");
-            }));
-        dog.stop();
-        QCOMPARE(log->events().last().kind, Kind::appStopped);
-        settings->setVerboseLogging(false);
     }
 };
 
