@@ -79,9 +79,10 @@ private Q_SLOTS:
         root.windowController()->show(SettingsTab::general);
         const QWidget *window = root.windowController()->window();
         QVERIFY(!window->windowIcon().pixmap(32).isNull());
-        QCOMPARE(SettingsRootView::label(SettingsTab::history), QStringLiteral("Verlauf"));
+        QCOMPARE(SettingsRootView::label(SettingsTab::general), QStringLiteral("Allgemein"));
         const QStringList texts = visibleTexts(*window);
-        for (const char *expected : {"Allgemein", "Vigilmount bei der Anmeldung starten"})
+        for (const char *expected :
+             {"Prüfen alle", "Noch nicht geprüft", "Jede Prüfung protokollieren"})
             QVERIFY2(texts.contains(QString::fromUtf8(expected)), qPrintable(texts.join('|')));
     }
 
