@@ -1,5 +1,6 @@
 # Installation and the Debian package: desktop entry, AppStream metadata, the application icon
-# in every hicolor size, the systemd user unit, the man page and the copyright file.
+# in every hicolor size, the translations, the systemd user unit, the man page and the
+# copyright file.
 # `cmake --install <build> --strip` strips the binary; the package is always stripped.
 
 include(GNUInstallDirs)
@@ -61,6 +62,8 @@ install(FILES ${vigilmount_data}/${VIGILMOUNT_APP_ID}.desktop
 install(FILES ${vigilmount_data}/${VIGILMOUNT_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/copyright DESTINATION ${vigilmount_docdir})
+# Looked for there by the program (next to ../share from its binary).
+install(FILES ${VIGILMOUNT_QM_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/vigilmount/translations)
 install(FILES ${debian_changelog} DESTINATION ${vigilmount_docdir} COMPONENT debian
         EXCLUDE_FROM_ALL)
 

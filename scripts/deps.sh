@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Vigilmount needs. Usage: scripts/deps.sh [build|run|all]
-# "build" compiles the program, its man page and icons; "run" adds what it uses at run time
-# to mount shares (GVfs with its SMB backend and FUSE bridge); "all" adds the real components
+# "build" compiles the program, its man page, icons and translations (qt6-tools-dev has the
+# Qt6LinguistTools CMake package, qt6-l10n-tools its lupdate and lrelease); "run" adds what it
+# uses at run time to mount shares (GVfs with its SMB backend and FUSE bridge); "all" adds the real components
 # the test suite starts (Samba, the keyring, D-Bus, Xvfb, weston and a tray host), the fuzz and
 # benchmark tools, and what builds and checks the Debian package (systemd only for
 # systemd-analyze; it need not be running).
@@ -11,6 +12,7 @@ what=${1:-all}
 build_pkgs=(
   cmake ninja-build g++ pkg-config clang-format git
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins
+  qt6-tools-dev qt6-l10n-tools
   qcoro-qt6-dev libglib2.0-dev libsecret-1-dev libicu-dev libsimdjson-dev
   scdoc librsvg2-bin
 )

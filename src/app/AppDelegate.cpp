@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <cstdlib>
+#include <memory>
 
 namespace {
 AppDelegate *g_exitingDelegate = nullptr;
@@ -59,6 +60,9 @@ void AppDelegate::applicationDidFinishLaunching()
     m_root.watchdog().start();
     if (window)
         window->applyFirstLaunchRule();
+    // Queued behind the start-up check, which it then follows.
+    if (m_checkAfterLaunch)
+        QTimer::singleShot(0, this, &AppDelegate::checkNowWhenFree);
     // Registered only now, after the tray item and the D-Bus services exist: exit handlers
     // run in reverse order, so ours runs before the toolkit's D-Bus state is torn down.
     terminateAlsoOnExit();
@@ -74,6 +78,42 @@ bool AppDelegate::applicationShouldHandleReopen()
     if (SettingsWindowController *window = m_root.windowController())
         window->show(SettingsTab::general);
     return true;
+}
+
+void AppDelegate::handleRequest(SingleInstance::Request request)
+{
+    switch (request) {
+    case SingleInstance::Request::reopen:
+    case SingleInstance::Request::settings:
+        applicationShouldHandleReopen();
+        break;
+    case SingleInstance::Request::checkNow:
+        checkNowWhenFree();
+        break;
+    case SingleInstance::Request::status:
+        break;
+    }
+}
+
+void AppDelegate::checkNowWhenFree()
+{
+    Watchdog &watchdog = m_root.watchdog();
+    if (m_launched && !watchdog.isChecking()) {
+        watchdog.checkNow(QStringLiteral("manual"));
+        return;
+    }
+    if (!m_launched) {
+        m_checkAfterLaunch = true;
+        return;
+    }
+    auto waiting = std::make_shared<QMetaObject::Connection>();
+    *waiting = connect(&watchdog, &Watchdog::isCheckingChanged, this, [this, waiting] {
+        if (m_root.watchdog().isChecking())
+            return;
+        disconnect(*waiting);
+        // Queued, so the finished cycle has fully returned first.
+        QTimer::singleShot(0, this, &AppDelegate::checkNowWhenFree);
+    });
 }
 
 void AppDelegate::applicationWillTerminate()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CompositionRoot.h"
+#include "app/SingleInstance.h"
 
 #include <QObject>
 #include <memory>
@@ -26,6 +27,9 @@ public Q_SLOTS:
     void applicationDidFinishLaunching();
     // Vigilmount was started again while running: bring up General. Always true.
     bool applicationShouldHandleReopen();
+    // What a later start asked for (reopen, --settings, --check-now), or this one's own
+    // command line: runs once launch has finished.
+    void handleRequest(SingleInstance::Request request);
     // Stops the watchdog (which records appStopped) and waits until the history is on disk.
     // Runs once, however many ways the end is reached.
     void applicationWillTerminate();
@@ -38,8 +42,12 @@ private:
     // the process with exit() from inside the event loop. This hook still runs the normal
     // termination for the delegate that is alive at that moment.
     void terminateAlsoOnExit();
+    // A manual check cycle; when one is running (at launch, the start-up check), it follows
+    // that one instead of being dropped.
+    void checkNowWhenFree();
     CompositionRoot &m_root;
     std::unique_ptr<StatusItemController> m_statusItemController;
     bool m_launched = false;
     bool m_terminated = false;
+    bool m_checkAfterLaunch = false;
 };

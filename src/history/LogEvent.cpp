@@ -1,5 +1,6 @@
 #include "history/LogEvent.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <array>
 #include <simdjson.h>
@@ -15,20 +16,20 @@ struct KindInfo
 };
 
 constexpr std::array<KindInfo, LogEvent::kindCount> kinds = {{
-    {"appStarted", "Vigilmount started"},
-    {"appStopped", "Vigilmount quit"},
-    {"wake", "Computer woke from sleep"},
-    {"checkStarted", "Check"},
-    {"plexOK", "Plex running"},
-    {"plexDown", "Plex not running"},
-    {"plexLaunched", "Plex relaunched"},
-    {"plexLaunchFailed", "Plex relaunch failed"},
-    {"volumeOK", "Volume mounted"},
-    {"volumeDown", "Volume disconnected"},
-    {"volumeMounted", "Volume remounted"},
-    {"volumeMountFailed", "Volume mount failed"},
-    {"info", "Info"},
-    {"error", "Error"},
+    {"appStarted", QT_TRANSLATE_NOOP("LogEvent", "Vigilmount started")},
+    {"appStopped", QT_TRANSLATE_NOOP("LogEvent", "Vigilmount quit")},
+    {"wake", QT_TRANSLATE_NOOP("LogEvent", "Computer woke from sleep")},
+    {"checkStarted", QT_TRANSLATE_NOOP("LogEvent", "Check")},
+    {"plexOK", QT_TRANSLATE_NOOP("LogEvent", "Plex running")},
+    {"plexDown", QT_TRANSLATE_NOOP("LogEvent", "Plex not running")},
+    {"plexLaunched", QT_TRANSLATE_NOOP("LogEvent", "Plex relaunched")},
+    {"plexLaunchFailed", QT_TRANSLATE_NOOP("LogEvent", "Plex relaunch failed")},
+    {"volumeOK", QT_TRANSLATE_NOOP("LogEvent", "Volume mounted")},
+    {"volumeDown", QT_TRANSLATE_NOOP("LogEvent", "Volume disconnected")},
+    {"volumeMounted", QT_TRANSLATE_NOOP("LogEvent", "Volume remounted")},
+    {"volumeMountFailed", QT_TRANSLATE_NOOP("LogEvent", "Volume mount failed")},
+    {"info", QT_TRANSLATE_NOOP("LogEvent", "Info")},
+    {"error", QT_TRANSLATE_NOOP("LogEvent", "Error")},
 }};
 
 const KindInfo &info(LogEvent::Kind kind)
@@ -256,7 +257,8 @@ std::optional<LogEvent::Kind> LogEvent::kindFromRaw(std::string_view raw)
 
 QString LogEvent::title(Kind kind)
 {
-    return QString::fromUtf8(info(kind).title);
+    // The file and the system log keep the raw kind; only the title is shown translated.
+    return QCoreApplication::translate("LogEvent", info(kind).title);
 }
 
 QString LogEvent::formatDate(Instant date)

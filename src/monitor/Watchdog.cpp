@@ -5,6 +5,7 @@
 #include "monitor/RepairNotifier.h"
 #include "settings/AppSettings.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
@@ -21,6 +22,13 @@ const QString summarySeparator = QStringLiteral(" \u00B7 ");
 // "Plex down — ..." and "Volume down — ...": space, em dash, space.
 const QString downSeparator = QStringLiteral(" \u2014 ");
 const QString manualPrefix = QStringLiteral("Manual \u00B7 ");
+
+// An outcome's sentence is recorded in English; the fixed sentences of the platform carry the
+// "Outcome" context, so notifications and the summary show them in the user's language.
+QString shown(const QString &recorded)
+{
+    return QCoreApplication::translate("Outcome", recorded.toUtf8().constData());
+}
 
 QString secondsText(std::chrono::milliseconds span)
 {
@@ -134,7 +142,7 @@ QCoro::Task<> Watchdog::checkNow(QString reason)
     }
 
     setLastCheck(Clock::now());
-    setLastMessage(texts.isEmpty() ? QStringLiteral("Nothing is being monitored")
+    setLastMessage(texts.isEmpty() ? tr("Nothing is being monitored")
                                    : texts.join(summarySeparator));
     setIsChecking(false);
 }
@@ -148,7 +156,7 @@ QCoro::Task<QString> Watchdog::checkPlex()
         else if (d->settings.verboseLogging())
             d->log.record(Kind::plexOK);
         d->previousPlexUp = true;
-        co_return QStringLiteral("Plex running");
+        co_return tr("Plex running");
     }
 
     setPlexRunning(false);
@@ -161,17 +169,16 @@ QCoro::Task<QString> Watchdog::checkPlex()
     const LaunchOutcome outcome = co_await d->launch(this, d->settings.plexAppPath());
     if (outcome.ok()) {
         d->log.record(Kind::plexLaunched, outcome.value());
-        d->notifier.notify(
-            QStringLiteral("Plex restarted"),
-            QStringLiteral("Plex Media Server wasn't running, so Vigilmount started it."));
+        d->notifier.notify(tr("Plex restarted"),
+                           tr("Plex Media Server wasn't running, so Vigilmount started it."));
         setPlexRunning(true);
         d->previousPlexUp = true;
-        co_return QStringLiteral("Plex restarted");
+        co_return tr("Plex restarted");
     }
 
     d->log.record(Kind::plexLaunchFailed, outcome.error());
-    d->notifier.notify(QStringLiteral("Couldn't start Plex"), outcome.error());
-    co_return QStringLiteral("Plex down") + downSeparator + outcome.error();
+    d->notifier.notify(tr("Couldn't start Plex"), shown(outcome.error()));
+    co_return tr("Plex down") + downSeparator + shown(outcome.error());
 }
 
 QCoro::Task<QString> Watchdog::checkVolume()
@@ -179,7 +186,7 @@ QCoro::Task<QString> Watchdog::checkVolume()
     if (!d->settings.isVolumeConfigured()) {
         setVolumeMounted(std::nullopt);
         setVolumeMountPoint(std::nullopt);
-        co_return QStringLiteral("Volume not configured");
+        co_return tr("Volume not configured");
     }
 
     const QString host = d->settings.serverHost();
@@ -194,7 +201,7 @@ QCoro::Task<QString> Watchdog::checkVolume()
         d->previousVolumeUp = true;
         setVolumeMounted(true);
         setVolumeMountPoint(*mountPoint);
-        co_return QStringLiteral("Volume mounted");
+        co_return tr("Volume mounted");
     }
 
     if (!d->previousVolumeUp.has_value())
@@ -217,18 +224,17 @@ QCoro::Task<QString> Watchdog::checkVolume()
     const MountOutcome outcome = co_await d->mount(this, request);
     if (outcome.ok()) {
         d->log.record(Kind::volumeMounted, outcome.value());
-        d->notifier.notify(QStringLiteral("Plex volume reconnected"),
-                           share + QStringLiteral(" is mounted at ") + outcome.value() +
-                               QStringLiteral("."));
+        d->notifier.notify(tr("Plex volume reconnected"),
+                           tr("%1 is mounted at %2.").arg(share, outcome.value()));
         setVolumeMounted(true);
         setVolumeMountPoint(outcome.value());
         d->previousVolumeUp = true;
-        co_return QStringLiteral("Volume remounted");
+        co_return tr("Volume remounted");
     }
 
     d->log.record(Kind::volumeMountFailed, outcome.error());
-    d->notifier.notify(QStringLiteral("Couldn't mount ") + share, outcome.error());
-    co_return QStringLiteral("Volume down") + downSeparator + outcome.error();
+    d->notifier.notify(tr("Couldn't mount %1").arg(share), shown(outcome.error()));
+    co_return tr("Volume down") + downSeparator + shown(outcome.error());
 }
 
 // ---- operations on request ------------------------------------------------------------

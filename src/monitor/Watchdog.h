@@ -105,5 +105,5 @@ private:
     std::optional<QString> m_volumeMountPoint;
     std::optional<Instant> m_lastCheck;
     bool m_isChecking = false;
-    QString m_lastMessage = QStringLiteral("Not checked yet");
+    QString m_lastMessage = tr("Not checked yet");
 };

@@ -25,19 +25,22 @@ using AttributesPtr = std::unique_ptr<GHashTable, HashTableUnref>;
 
 QString unreachable()
 {
-    return QStringLiteral("The login keyring couldn't be reached.");
+    return QString::fromUtf8(
+        QT_TRANSLATE_NOOP("Outcome", "The login keyring couldn't be reached."));
 }
 QString locked()
 {
-    return QStringLiteral("The login keyring is locked.");
+    return QString::fromUtf8(QT_TRANSLATE_NOOP("Outcome", "The login keyring is locked."));
 }
 QString notSaved()
 {
-    return QStringLiteral("The password couldn't be saved in the login keyring.");
+    return QString::fromUtf8(
+        QT_TRANSLATE_NOOP("Outcome", "The password couldn't be saved in the login keyring."));
 }
 QString notRemoved()
 {
-    return QStringLiteral("The password couldn't be removed from the login keyring.");
+    return QString::fromUtf8(
+        QT_TRANSLATE_NOOP("Outcome", "The password couldn't be removed from the login keyring."));
 }
 
 // Items are found by their attributes alone (SECRET_SCHEMA_DONT_MATCH_NAME), so items made

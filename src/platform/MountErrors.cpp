@@ -67,24 +67,28 @@ QString messageForCode(int code)
     switch (code) {
     case EPERM:
     case EACCES:
-        return QStringLiteral("The server rejected the user name or password.");
+        return QString::fromUtf8(
+            QT_TRANSLATE_NOOP("Outcome", "The server rejected the user name or password."));
     case ENOENT:
-        return QStringLiteral("The share doesn't exist on that server.");
+        return QString::fromUtf8(
+            QT_TRANSLATE_NOOP("Outcome", "The share doesn't exist on that server."));
     case EBUSY:
-        return QStringLiteral("The volume is busy.");
+        return QString::fromUtf8(QT_TRANSLATE_NOOP("Outcome", "The volume is busy."));
     case EEXIST:
         return QStringLiteral("That volume is already mounted.");
     case ENETDOWN:
     case ENETUNREACH:
     case EHOSTDOWN:
     case EHOSTUNREACH:
-        return QStringLiteral("The server couldn't be reached on the network.");
+        return QString::fromUtf8(
+            QT_TRANSLATE_NOOP("Outcome", "The server couldn't be reached on the network."));
     case ETIMEDOUT:
-        return QStringLiteral("The server didn't respond in time.");
+        return QString::fromUtf8(
+            QT_TRANSLATE_NOOP("Outcome", "The server didn't respond in time."));
     case ECANCELED:
-        return QStringLiteral("The mount was cancelled.");
+        return QString::fromUtf8(QT_TRANSLATE_NOOP("Outcome", "The mount was cancelled."));
     default:
-        return QStringLiteral("The share couldn't be mounted.");
+        return QString::fromUtf8(QT_TRANSLATE_NOOP("Outcome", "The share couldn't be mounted."));
     }
 }
 

@@ -7,6 +7,7 @@
 #include "platform/ProcessTable.h"
 #include "platform/ServerProcessScanner.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
@@ -29,7 +30,8 @@ QString notFoundSentence(const QString &configuredPath)
 
 QString launchFailedSentence()
 {
-    return QStringLiteral("The system reported no error but didn't return a running Plex process.");
+    return QString::fromUtf8(QT_TRANSLATE_NOOP(
+        "Outcome", "The system reported no error but didn't return a running Plex process."));
 }
 
 QStringList applicationDataDirs()

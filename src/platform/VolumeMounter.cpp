@@ -191,14 +191,15 @@ void mount(const QString &scheme, const QString &host, const QString &share,
     const QString trimmedShare = trimmedHorizontalBlanks(share);
     if (trimmedHost.isEmpty() || trimmedShare.isEmpty()) {
         deliverLater(std::move(done),
-                     MountResult::failure(QStringLiteral(
-                         "Set the server address and share name in Settings first.")));
+                     MountResult::failure(QString::fromUtf8(QT_TRANSLATE_NOOP(
+                         "Outcome", "Set the server address and share name in Settings first."))));
         return;
     }
     const QUrl url = shareUrl(scheme, trimmedHost, trimmedShare);
     if (!url.isValid()) {
-        deliverLater(std::move(done), MountResult::failure(QStringLiteral(
-                                          "The server address or share name isn't a valid URL.")));
+        deliverLater(std::move(done),
+                     MountResult::failure(QString::fromUtf8(QT_TRANSLATE_NOOP(
+                         "Outcome", "The server address or share name isn't a valid URL."))));
         return;
     }
 

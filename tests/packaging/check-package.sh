@@ -63,6 +63,7 @@ expected=(
   usr/share/man/man1/vigilmount.1.gz
   usr/share/doc/vigilmount/copyright
   usr/share/doc/vigilmount/changelog.gz
+  usr/share/vigilmount/translations/vigilmount_de.qm
 )
 for size in "${icon_sizes[@]}"; do
   expected+=("usr/share/icons/hicolor/${size}x$size/apps/$app_id.png")
@@ -83,7 +84,8 @@ root=$scratch/root
 dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x failed"
 
 version=$(field Version)
-[ "$("$root/usr/bin/vigilmount" --version)" = "vigilmount $version" ] ||
+# A build from a git checkout adds a line naming the revision.
+[ "$("$root/usr/bin/vigilmount" --version | head -n 1)" = "vigilmount $version" ] ||
   fail "the packaged binary does not report version $version"
 readelf -S "$root/usr/bin/vigilmount" | grep -q '\.symtab' &&
   fail "the packaged binary is not stripped"

@@ -16,7 +16,6 @@
 namespace {
 const QString tooltip = QStringLiteral("Vigilmount");
 const QString normalDescription = QStringLiteral("Vigilmount");
-const QString attentionDescription = QStringLiteral("Vigilmount \u2014 attention needed");
 } // namespace
 
 StatusItemController::StatusItemController(Watchdog &watchdog, AppSettings &settings, EventLog &log,
@@ -58,7 +57,7 @@ StatusItemController::~StatusItemController() = default;
 
 QString StatusItemController::accessibleDescription() const
 {
-    return m_attention ? attentionDescription : normalDescription;
+    return m_attention ? tr("Vigilmount — attention needed") : normalDescription;
 }
 
 StatusMenuModel::Inputs StatusItemController::currentInputs() const

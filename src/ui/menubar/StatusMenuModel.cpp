@@ -2,6 +2,8 @@
 
 #include "settings/AppSettings.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 #include <limits>
 
@@ -24,6 +26,12 @@ Row action(const QString &title, Action what, QKeySequence shortcut = {})
     return Row{Row::Type::action, title, {}, what, shortcut};
 }
 
+// The menu's texts, in the user's language.
+QString text(const char *source)
+{
+    return QCoreApplication::translate("StatusMenuModel", source);
+}
+
 bool volumeShown(const Inputs &in)
 {
     return in.watchVolume && in.volumeConfigured;
@@ -34,26 +42,34 @@ bool volumeShown(const Inputs &in)
 StatusLine plexStatus(const Inputs &in)
 {
     if (!in.watchPlex)
-        return {QStringLiteral("Plex: not monitored"), QStringLiteral("minus.circle")};
+        return {text(QT_TRANSLATE_NOOP("StatusMenuModel", "Plex: not monitored")),
+                QStringLiteral("minus.circle")};
     if (!in.plexRunning)
-        return {QStringLiteral("Plex: unknown"), QStringLiteral("questionmark.circle")};
+        return {text(QT_TRANSLATE_NOOP("StatusMenuModel", "Plex: unknown")),
+                QStringLiteral("questionmark.circle")};
     if (!*in.plexRunning)
-        return {QStringLiteral("Plex: not running"), QStringLiteral("xmark.circle.fill")};
-    return {QStringLiteral("Plex: running"), QStringLiteral("checkmark.circle.fill")};
+        return {text(QT_TRANSLATE_NOOP("StatusMenuModel", "Plex: not running")),
+                QStringLiteral("xmark.circle.fill")};
+    return {text(QT_TRANSLATE_NOOP("StatusMenuModel", "Plex: running")),
+            QStringLiteral("checkmark.circle.fill")};
 }
 
 StatusLine volumeStatus(const Inputs &in)
 {
     if (!in.watchVolume)
-        return {QStringLiteral("Volume: not monitored"), QStringLiteral("minus.circle")};
+        return {text(QT_TRANSLATE_NOOP("StatusMenuModel", "Volume: not monitored")),
+                QStringLiteral("minus.circle")};
     if (!in.volumeConfigured)
-        return {QStringLiteral("Volume: not configured"), QStringLiteral("minus.circle")};
+        return {text(QT_TRANSLATE_NOOP("StatusMenuModel", "Volume: not configured")),
+                QStringLiteral("minus.circle")};
     if (!in.volumeMounted)
-        return {QStringLiteral("Volume: unknown"), QStringLiteral("questionmark.circle")};
+        return {text(QT_TRANSLATE_NOOP("StatusMenuModel", "Volume: unknown")),
+                QStringLiteral("questionmark.circle")};
     if (!*in.volumeMounted)
-        return {QStringLiteral("Volume: disconnected"),
+        return {text(QT_TRANSLATE_NOOP("StatusMenuModel", "Volume: disconnected")),
                 QStringLiteral("externaldrive.badge.xmark")};
-    return {QStringLiteral("Volume: ") + in.volumeMountPoint.value_or(in.shareName),
+    return {text(QT_TRANSLATE_NOOP("StatusMenuModel", "Volume: %1"))
+                .arg(in.volumeMountPoint.value_or(in.shareName)),
             QStringLiteral("externaldrive.fill.badge.checkmark")};
 }
 
@@ -65,7 +81,7 @@ QString intervalText(double minutes)
         return QString::number(static_cast<qint64>(std::trunc(seconds))) + QLatin1Char('s');
     }
     if (minutes == 1)
-        return QStringLiteral("minute");
+        return text(QT_TRANSLATE_NOOP("StatusMenuModel", "minute"));
     // NaN and infinity have no integral value either and take the one-decimal form.
     if (!std::isfinite(minutes) || minutes != std::trunc(minutes))
         return QString::asprintf("%.1f min", minutes);
@@ -78,12 +94,12 @@ QString intervalText(double minutes)
 QString checkLine(const Inputs &in, const QLocale &locale)
 {
     if (in.isChecking)
-        return QStringLiteral("Checking\u2026");
+        return text(QT_TRANSLATE_NOOP("StatusMenuModel", "Checking…"));
     if (!in.lastCheck)
-        return QStringLiteral("No check yet");
+        return text(QT_TRANSLATE_NOOP("StatusMenuModel", "No check yet"));
     const QTime time = Clock::toDateTime(*in.lastCheck).toLocalTime().time();
-    return QStringLiteral("Last check ") + locale.toString(time, QLocale::ShortFormat) +
-           QStringLiteral(" \u00B7 every ") + intervalText(in.checkIntervalMinutes);
+    return text(QT_TRANSLATE_NOOP("StatusMenuModel", "Last check %1 · every %2"))
+        .arg(locale.toString(time, QLocale::ShortFormat), intervalText(in.checkIntervalMinutes));
 }
 
 OutageCount countOutages(const QList<LogEvent> &events, Instant now)
@@ -104,8 +120,10 @@ OutageCount countOutages(const QList<LogEvent> &events, Instant now)
 QString outageSummary(OutageCount count)
 {
     if (count.plex == 0 && count.volume == 0)
-        return QStringLiteral("No outages in the last 7 days");
-    return QStringLiteral("Last 7 days: %1 Plex, %2 volume").arg(count.plex).arg(count.volume);
+        return text(QT_TRANSLATE_NOOP("StatusMenuModel", "No outages in the last 7 days"));
+    return text(QT_TRANSLATE_NOOP("StatusMenuModel", "Last 7 days: %1 Plex, %2 volume"))
+        .arg(count.plex)
+        .arg(count.volume);
 }
 
 bool needsAttention(const Inputs &in)
@@ -122,26 +140,31 @@ QList<Row> rows(const Inputs &in, const QLocale &locale)
     QList<Row> list;
     list << info(plex.text, plex.symbol) << info(volume.text, volume.symbol)
          << info(checkLine(in, locale), QStringLiteral("clock")) << separator()
-         << action(QStringLiteral("Check Now"), Action::checkNow,
+         << action(text(QT_TRANSLATE_NOOP("StatusMenuModel", "Check Now")), Action::checkNow,
                    QKeySequence(Qt::CTRL | Qt::Key_R));
     if (in.watchPlex && in.plexRunning != true)
-        list << action(QStringLiteral("Start Plex Media Server"), Action::startPlex);
+        list << action(text(QT_TRANSLATE_NOOP("StatusMenuModel", "Start Plex Media Server")),
+                       Action::startPlex);
     if (volumeShown(in)) {
         if (in.volumeMounted == true) {
-            list << action(QStringLiteral("Open ") + in.shareName +
-                               QStringLiteral(" in File Manager"),
+            list << action(text(QT_TRANSLATE_NOOP("StatusMenuModel", "Open %1 in File Manager"))
+                               .arg(in.shareName),
                            Action::openVolume);
         } else {
-            const QString name = in.shareName.isEmpty() ? QStringLiteral("Volume") : in.shareName;
-            list << action(QStringLiteral("Mount ") + name, Action::mountVolume);
+            const QString name = in.shareName.isEmpty()
+                                     ? text(QT_TRANSLATE_NOOP("StatusMenuModel", "Volume"))
+                                     : in.shareName;
+            list << action(text(QT_TRANSLATE_NOOP("StatusMenuModel", "Mount %1")).arg(name),
+                           Action::mountVolume);
         }
     }
     list << separator()
          << info(outageSummary({in.plexOutages, in.volumeOutages}), QStringLiteral("chart.bar"))
-         << action(QStringLiteral("History\u2026"), Action::openHistory) << separator()
-         << action(QStringLiteral("Settings\u2026"), Action::openSettings,
+         << action(text(QT_TRANSLATE_NOOP("StatusMenuModel", "History…")), Action::openHistory)
+         << separator()
+         << action(text(QT_TRANSLATE_NOOP("StatusMenuModel", "Settings…")), Action::openSettings,
                    QKeySequence(Qt::CTRL | Qt::Key_Comma))
-         << action(QStringLiteral("Quit Vigilmount"), Action::quit,
+         << action(text(QT_TRANSLATE_NOOP("StatusMenuModel", "Quit Vigilmount")), Action::quit,
                    QKeySequence(Qt::CTRL | Qt::Key_Q));
     return list;
 }

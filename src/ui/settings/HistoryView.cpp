@@ -3,6 +3,7 @@
 #include "history/EventLog.h"
 #include "platform/FileBrowser.h"
 #include "settings/AppSettings.h"
+#include "ui/EnglishPlurals.h"
 #include "ui/Symbols.h"
 #include "ui/settings/DateTexts.h"
 #include "ui/settings/HistoryListModel.h"
@@ -33,9 +34,6 @@
 using namespace SettingsForm;
 
 namespace {
-
-const QString deleteOlderText = QStringLiteral("Delete entries older than 30 days");
-const QString deleteAllText = QStringLiteral("Delete all history");
 
 // Draws the menu items named as destructive in red.
 class DestructiveItemStyle : public QProxyStyle
@@ -124,6 +122,7 @@ QString HistoryView::label(Window window)
 HistoryView::HistoryView(EventLog &log, AppSettings &settings, QWidget *parent)
     : QWidget(parent), m_log(log), m_settings(settings)
 {
+    EnglishPlurals::install(); // the failed-repairs caption counts in English too
     auto *stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
@@ -255,10 +254,11 @@ QPushButton *HistoryView::buildClearButton()
     m_clear->setObjectName(QStringLiteral("clearButton"));
     auto *menu = new QMenu(m_clear);
     menu->setObjectName(QStringLiteral("clearMenu"));
+    const QString deleteAllText = tr("Delete all history");
     auto *menuStyle = new DestructiveItemStyle({deleteAllText});
     menuStyle->setParent(menu);
     menu->setStyle(menuStyle);
-    m_deleteOlder = menu->addAction(deleteOlderText);
+    m_deleteOlder = menu->addAction(tr("Delete entries older than 30 days"));
     m_deleteOlder->setObjectName(QStringLiteral("deleteOlderAction"));
     m_deleteAll = menu->addAction(deleteAllText);
     m_deleteAll->setObjectName(QStringLiteral("deleteAllAction"));
@@ -331,9 +331,7 @@ void HistoryView::refresh()
     m_fixes->setCount(countWhere(inWindow, &LogEvent::isRepair));
     const qsizetype failed = countWhere(inWindow, &LogEvent::isFailure);
     m_fixes->setCaption(failed == 0 ? tr("No failed repairs")
-                                    : QStringLiteral("%1 repair%2 failed")
-                                          .arg(failed)
-                                          .arg(failed == 1 ? QString() : QStringLiteral("s")));
+                                    : tr("%n repair(s) failed", nullptr, int(failed)));
 
     m_windowPicker->setCurrentIndex(int(m_window));
     m_filterPicker->setCurrentIndex(int(m_filter));

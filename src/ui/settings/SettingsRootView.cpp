@@ -36,13 +36,13 @@ QString SettingsRootView::label(SettingsTab tab)
 {
     switch (tab) {
     case SettingsTab::general:
-        return QStringLiteral("General");
+        return tr("General");
     case SettingsTab::plex:
-        return QStringLiteral("Plex");
+        return tr("Plex");
     case SettingsTab::volume:
-        return QStringLiteral("Volume");
+        return tr("Volume");
     case SettingsTab::history:
-        return QStringLiteral("History");
+        return tr("History");
     }
     return {};
 }

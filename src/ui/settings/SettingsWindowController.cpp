@@ -1,5 +1,6 @@
 #include "ui/settings/SettingsWindowController.h"
 
+#include "common/ApplicationId.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsStore.h"
 #include "ui/settings/SettingsRootView.h"
@@ -8,6 +9,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -81,6 +83,8 @@ void SettingsWindowController::show(SettingsTab tab)
 void SettingsWindowController::buildWindow()
 {
     auto *window = new SettingsWindow(m_context);
+    // The full-colour application icon, not the monochrome tray symbol.
+    window->setWindowIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(applicationId)));
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect frame = window->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
