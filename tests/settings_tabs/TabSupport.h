@@ -1,10 +1,7 @@
 #pragma once
 
+#include "EngineFakes.h"
 #include "history/Clock.h"
-#include "history/EventLog.h"
-#include "monitor/Watchdog.h"
-#include "monitor/WatchdogPorts.h"
-#include "settings/AppSettings.h"
 #include "ui/settings/Stepper.h"
 
 #include <QAbstractButton>
@@ -20,75 +17,8 @@
 #include <QScrollArea>
 #include <QStyleFactory>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
-#include <memory>
-
-// A port whose completions arrive from the event loop, as the real services deliver them; a
-// held completion waits for release().
-template <typename Outcome> class HeldPort
-{
-public:
-    HeldPort() = default;
-    explicit HeldPort(Outcome first) : outcome(std::move(first)) {}
-
-    Outcome outcome;
-    bool hold = false;
-    int calls = 0;
-    bool pending() const { return bool(m_pending); }
-    void release() { deliver(std::exchange(m_pending, {})); }
-
-protected:
-    void start(std::function<void(Outcome)> done)
-    {
-        ++calls;
-        hold ? void(m_pending = std::move(done)) : deliver(std::move(done));
-    }
-
-private:
-    void deliver(std::function<void(Outcome)> done)
-    {
-        QTimer::singleShot(0, [done = std::move(done), o = outcome] { done(o); });
-    }
-    std::function<void(Outcome)> m_pending;
-};
-
-struct FakeServer : MediaServerPort, HeldPort<LaunchOutcome>
-{
-    bool running = true;
-    FakeServer() : HeldPort(LaunchOutcome::success(QStringLiteral("/opt/plex/Plex Media Server")))
-    {}
-    bool isRunning() override { return running; }
-    void launch(const QString &, std::function<void(LaunchOutcome)> done) override
-    {
-        start(std::move(done));
-    }
-};
-
-struct FakeShare : SharePort, HeldPort<MountOutcome>
-{
-    FakeShare()
-        : HeldPort(MountOutcome::success(QStringLiteral("/run/user/1000/gvfs/smb-share:media")))
-    {}
-    std::optional<QString> mountPoint(const QString &, const QString &) override { return {}; }
-    void mount(const MountRequest &, std::function<void(MountOutcome)> done) override
-    {
-        start(std::move(done));
-    }
-    void openFolder(const QString &) override {}
-};
-
-struct NoCredentials : CredentialPort
-{
-    std::optional<QString> password(const QString &) override { return {}; }
-};
-
-struct NoNotifications : NotificationPort
-{
-    void requestPermission() override {}
-    void post(const QString &, const QString &, const QString &) override {}
-};
 
 inline Instant currentNow;
 inline Instant hoursAgo(double hours)
@@ -114,26 +44,16 @@ inline void recordAt(EventLog &log, LogEvent::Kind kind, Instant when, const QSt
     currentNow = saved;
 }
 
-// What a tab is built on: history in a fresh folder, settings, and a watchdog on fakes.
-struct TabWorld
+// What a tab is built on: a watchdog on the fake machine, with the server running and a
+// share configured.
+struct TabWorld : EngineWorld
 {
-    QTemporaryDir dir;
-    EventLog log{dir.filePath(QStringLiteral("history"))};
-    AppSettings settings;
-    std::shared_ptr<FakeServer> server = std::make_shared<FakeServer>();
-    std::shared_ptr<FakeShare> share = std::make_shared<FakeShare>();
-    std::unique_ptr<Watchdog> watchdog;
-    std::unique_ptr<QTabWidget> window; // declared last: destroyed first
+    std::unique_ptr<QTabWidget> window; // destroyed before the watchdog
 
     TabWorld()
     {
-        settings.setUsername(QString());
-        settings.setServerHost(QStringLiteral("nas.local"));
-        settings.setShareName(QStringLiteral("media"));
-        watchdog = std::make_unique<Watchdog>(
-            settings, log,
-            WatchdogServices{server, share, std::make_shared<NoCredentials>(),
-                             std::make_shared<NoNotifications>(), std::make_shared<WakePort>()});
+        fake.running = true;
+        configureShare();
     }
 
     // Shows the tab in a tab container of the settings window's size.
@@ -150,33 +70,25 @@ struct TabWorld
     }
 };
 
-// Runs action on the file dialog once it is the active modal window (exec() blocks).
-inline void whenFileDialogOpens(std::function<void(QFileDialog *)> action)
+// Runs action on the modal window of type T once it is active (exec() blocks the caller).
+template <typename T> void whenModal(std::function<void(T *)> action, int giveUpMs = 10000)
 {
     auto *poll = new QTimer(qApp);
     QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
-        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-            poll->stop();
+        if (auto *modal = qobject_cast<T *>(QApplication::activeModalWidget())) {
             poll->deleteLater();
-            action(dialog);
+            poll->stop();
+            action(modal);
         }
     });
+    QTimer::singleShot(giveUpMs, poll, &QObject::deleteLater);
     poll->start(10);
 }
 
-// Types the full path into the dialog's name field and confirms, answering yes to "replace?".
+// Types the full path into the file dialog's name field and confirms, answering "replace?".
 inline void typePathAndAccept(QFileDialog *dialog, const QString &path)
 {
-    auto *confirm = new QTimer(qApp);
-    QObject::connect(confirm, &QTimer::timeout, confirm, [confirm] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            confirm->stop();
-            confirm->deleteLater();
-            box->button(QMessageBox::Yes)->click();
-        }
-    });
-    QTimer::singleShot(2000, confirm, &QObject::deleteLater);
-    confirm->start(10);
+    whenModal<QMessageBox>([](QMessageBox *box) { box->button(QMessageBox::Yes)->click(); }, 2000);
     if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
         name->setText(path);
     static_cast<QDialog *>(dialog)->accept();
