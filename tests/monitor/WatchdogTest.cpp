@@ -40,10 +40,7 @@ struct WatchdogRig : EngineWorld
         return out;
     }
     int count(const QString &line) const { return lines().count(line); }
-    int countKind(const QString &kind) const
-    {
-        return lines().filter(QRegularExpression("^" + kind + "(:|$)")).size();
-    }
+    int countKind(const QString &kind) const { return lines().filter(kind).size(); }
     int cycles(const QString &reason) const { return count("checkStarted: " + reason); }
 };
 
@@ -326,28 +323,18 @@ private Q_SLOTS:
         QCOMPARE(rig.lines().last(), "appStopped");
     }
 
-    void timerIntervalHasAFloor()
-    {
-        const double nan = std::numeric_limits<double>::quiet_NaN();
-        for (auto [minutes, interval] : {std::pair{5.0, 300'000},
-                                         {0.25, 30'000},
-                                         {0.0, 30'000},
-                                         {-2.0, 30'000},
-                                         {nan, 30'000}}) {
-            QuietRig rig;
-            rig.settings.setCheckIntervalMinutes(minutes);
-            rig.dog.start();
-            QVERIFY2(rig.dog.timerInterval().count() == interval,
-                     qPrintable(QString::number(minutes)));
-        }
-    }
-
-    void everyIntervalSetReArmsTheTimer()
+    void everyIntervalSetReArmsTheTimerAboveItsFloor()
     {
         QuietRig rig;
         Instant now = t0;
         Clock::setSourceForTesting([&now] { return now; });
+        rig.settings.setCheckIntervalMinutes(std::numeric_limits<double>::quiet_NaN());
         rig.dog.start();
+        QCOMPARE(rig.dog.timerInterval(), 30'000ms); // the floor
+        for (double minutes : {0.25, 0.0, -2.0}) {
+            rig.settings.setCheckIntervalMinutes(minutes);
+            QCOMPARE(rig.dog.timerInterval(), 30'000ms);
+        }
         now = t0 + 100s;
         rig.settings.setCheckIntervalMinutes(10);
         QCOMPARE(rig.dog.timerInterval(), 600'000ms);

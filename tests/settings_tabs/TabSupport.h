@@ -2,6 +2,7 @@
 
 #include "EngineFakes.h"
 #include "history/Clock.h"
+#include "platform/LaunchAtLogin.h"
 #include "ui/settings/Stepper.h"
 
 #include <QAbstractButton>
@@ -9,11 +10,12 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QDBusArgument>
+#include <QDBusInterface>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QScrollArea>
 #include <QStyleFactory>
 #include <QTabWidget>
@@ -21,10 +23,6 @@
 #include <QtTest>
 
 inline Instant currentNow;
-inline Instant hoursAgo(double hours)
-{
-    return currentNow - std::chrono::milliseconds(qint64(hours * 3'600'000));
-}
 
 // English (US) texts, UTC, Fusion and a fixed "now" (1 March 2026, 12:00), whatever the machine.
 inline void useFixedEnvironment()
@@ -37,17 +35,21 @@ inline void useFixedEnvironment()
     Clock::setSourceForTesting([] { return currentNow; });
 }
 
-inline void recordAt(EventLog &log, LogEvent::Kind kind, Instant when, const QString &detail = {})
+// Records an event the given number of hours before "now".
+inline void recordAt(EventLog &log, LogEvent::Kind kind, double hoursAgo,
+                     const QString &detail = {})
 {
-    const Instant saved = std::exchange(currentNow, when);
+    const Instant now = std::exchange(
+        currentNow, currentNow - std::chrono::milliseconds(qint64(hoursAgo * 3'600'000)));
     log.record(kind, detail);
-    currentNow = saved;
+    currentNow = now;
 }
 
 // What a tab is built on: a watchdog on the fake machine, with the server running and a
 // share configured.
 struct TabWorld : EngineWorld
 {
+    LaunchAtLogin login;
     std::unique_ptr<QTabWidget> window; // destroyed before the watchdog
 
     TabWorld()
@@ -57,7 +59,7 @@ struct TabWorld : EngineWorld
     }
 
     // Shows the tab in a tab container of the settings window's size.
-    template <typename View> View *show(View *tab)
+    QWidget *show(QWidget *tab)
     {
         window = std::make_unique<QTabWidget>();
         window->addTab(tab, QStringLiteral("Tab"));
@@ -70,28 +72,19 @@ struct TabWorld : EngineWorld
     }
 };
 
-// Runs action on the modal window of type T once it is active (exec() blocks the caller).
-template <typename T> void whenModal(std::function<void(T *)> action, int giveUpMs = 10000)
+// Runs action on the file dialog once it is the active modal window (exec() blocks the caller).
+inline void whenFileDialogOpens(std::function<void(QFileDialog *)> action)
 {
     auto *poll = new QTimer(qApp);
     QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
-        if (auto *modal = qobject_cast<T *>(QApplication::activeModalWidget())) {
-            poll->deleteLater();
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
             poll->stop();
-            action(modal);
+            poll->deleteLater();
+            action(dialog);
         }
     });
-    QTimer::singleShot(giveUpMs, poll, &QObject::deleteLater);
+    QTimer::singleShot(10000, poll, &QObject::deleteLater);
     poll->start(10);
-}
-
-// Types the full path into the file dialog's name field and confirms, answering "replace?".
-inline void typePathAndAccept(QFileDialog *dialog, const QString &path)
-{
-    whenModal<QMessageBox>([](QMessageBox *box) { box->button(QMessageBox::Yes)->click(); }, 2000);
-    if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-        name->setText(path);
-    static_cast<QDialog *>(dialog)->accept();
 }
 
 inline bool isControl(const QWidget *w)
@@ -152,4 +145,32 @@ inline QStringList layoutProblems(QWidget *tab, QWidget *window, const QString &
             problems << QStringLiteral("not reachable by Tab: ") + what;
     }
     return problems;
+}
+
+// Unlocks the login keyring again with the harness's password, through gnome-keyring's own
+// interface: the standard unlock asks for it in a prompt, which fails without a display.
+inline bool unlockKeyring()
+{
+    const QString name = QStringLiteral("org.freedesktop.secrets");
+    const QString path = QStringLiteral("/org/freedesktop/secrets");
+    QDBusInterface service(name, path, QStringLiteral("org.freedesktop.Secret.Service"));
+    const QVariantList session = service
+                                     .call(QStringLiteral("OpenSession"), QStringLiteral("plain"),
+                                           QVariant::fromValue(QDBusVariant(QString())))
+                                     .arguments();
+    const QVariantList alias =
+        service.call(QStringLiteral("ReadAlias"), QStringLiteral("default")).arguments();
+    if (session.size() != 2 || alias.size() != 1)
+        return false;
+    QDBusArgument master; // (session, parameters, value, content type)
+    master.beginStructure();
+    master << session[1].value<QDBusObjectPath>() << QByteArray()
+           << qgetenv("VIGILMOUNT_KEYRING_PASSWORD") << QStringLiteral("text/plain");
+    master.endStructure();
+    QDBusInterface keyring(
+        name, path, QStringLiteral("org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface"));
+    return keyring
+               .call(QStringLiteral("UnlockWithMasterPassword"), alias[0],
+                     QVariant::fromValue(master))
+               .type() == QDBusMessage::ReplyMessage;
 }
