@@ -92,9 +92,12 @@ class SettingsTabsTest : public QObject
     QByteArray exportTo(const QString &name)
     {
         const QString path = w->folder.filePath(name);
-        whenFileDialogOpens([path](QFileDialog *dialog) {
-            dialog->findChild<QLineEdit *>("fileNameEdit")->setText(path);
-            static_cast<QDialog *>(dialog)->accept();
+        // Runs inside the dialog's exec(), once the dialog is up.
+        QTimer::singleShot(0, [path] {
+            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                dialog->findChild<QLineEdit *>("fileNameEdit")->setText(path);
+                static_cast<QDialog *>(dialog)->accept();
+            }
         });
         child<QPushButton>("exportButton")->click();
         QFile file(path);

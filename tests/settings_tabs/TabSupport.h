@@ -72,21 +72,6 @@ struct TabWorld : EngineWorld
     }
 };
 
-// Runs action on the file dialog once it is the active modal window (exec() blocks the caller).
-inline void whenFileDialogOpens(std::function<void(QFileDialog *)> action)
-{
-    auto *poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
-        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            action(dialog);
-        }
-    });
-    QTimer::singleShot(10000, poll, &QObject::deleteLater);
-    poll->start(10);
-}
-
 inline bool isControl(const QWidget *w)
 {
     return qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QLineEdit *>(w) ||
