@@ -1,134 +1,31 @@
 // The watchdog against fake services: the check cycle (transitions, repairs, notifications,
 // summaries, re-entry, requests, bounded waits) and its schedule (start, timer, wake, stop).
 
-#include "monitor/Watchdog.h"
-#include "history/EventLog.h"
-#include "settings/AppSettings.h"
-#include "settings/SettingsStore.h"
+#include "EngineFakes.h"
 
 #include <QElapsedTimer>
-#include <QHash>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <limits>
-#include <vector>
 
 using namespace std::chrono_literals;
 
 namespace {
-const QString plexPath = QStringLiteral("/usr/lib/plexmediaserver/Plex Media Server");
-const QString launchError = QStringLiteral("Plex Media Server wasn't found at \"x\"");
-const QString mountedAt = QStringLiteral("/run/user/1000/gvfs/smb-share:server=box,share=media");
-const QString mountError = QStringLiteral("The server didn't respond in time. (code 110)");
+using namespace EngineFakes;
 const QString dot = QStringLiteral(" \u00B7 ");
 const QString dash = QStringLiteral(" \u2014 ");
 const Instant t0 = Clock::fromDateTime(QDateTime(QDate(2026, 3, 1), QTime(8, 0), Qt::UTC));
-
-enum class Answer { succeed, fail, hold };
-
-template <typename Outcome> struct Answering
-{
-    Answer answer = Answer::succeed;
-    std::vector<std::function<void(Outcome)>> held;
-    void operator()(std::function<void(Outcome)> done, const Outcome &ok, const Outcome &failed)
-    {
-        if (answer == Answer::hold)
-            held.push_back(std::move(done));
-        else
-            done(answer == Answer::succeed ? ok : failed);
-    }
-};
-
-struct Posted
-{
-    QString identifier, title, body;
-};
-
-// All the watchdog's ports but wake in one fake.
-struct Fakes : MediaServerPort, SharePort, CredentialPort, NotificationPort
-{
-    bool running = false;
-    std::optional<QString> mounted;
-    int plexLookups = 0, shareLookups = 0, permissionRequests = 0;
-    QStringList launches;
-    QList<MountRequest> requests;
-    QHash<QString, QString> passwords;
-    QList<Posted> posted;
-    Answering<LaunchOutcome> launchAnswers;
-    Answering<MountOutcome> mountAnswers;
-    std::function<void()> onPermissionRequest = [] {};
-
-    bool isRunning() override { return ++plexLookups, running; }
-    void launch(const QString &appPath, std::function<void(LaunchOutcome)> done) override
-    {
-        launches.append(appPath);
-        launchAnswers(std::move(done), LaunchOutcome::success(plexPath),
-                      LaunchOutcome::failure(launchError));
-    }
-    std::optional<QString> mountPoint(const QString &, const QString &) override
-    {
-        return ++shareLookups, mounted;
-    }
-    void mount(const MountRequest &request, std::function<void(MountOutcome)> done) override
-    {
-        requests.append(request);
-        mountAnswers(std::move(done), MountOutcome::success(mountedAt),
-                     MountOutcome::failure(mountError));
-    }
-    void openFolder(const QString &) override {}
-    std::optional<QString> password(const QString &account) override
-    {
-        return passwords.contains(account) ? std::optional(passwords[account]) : std::nullopt;
-    }
-    void requestPermission() override { ++permissionRequests, onPermissionRequest(); }
-    void post(const QString &identifier, const QString &title, const QString &body) override
-    {
-        posted.append({identifier, title, body});
-    }
-};
-
-struct FakeWake : WakePort
-{
-    void wake() { Q_EMIT didWake(); }
-};
 
 inline QString text(std::optional<bool> value)
 {
     return value ? QString(*value ? "true" : "false") : QString("none");
 }
 
-// Every rig starts from the default settings.
-struct FreshSettingsFile
+struct WatchdogRig : EngineWorld
 {
-    FreshSettingsFile()
-    {
-        SettingsStore::open()->clear();
-        Clock::setSourceForTesting({});
-    }
-};
+    using EngineWorld::EngineWorld;
 
-struct WatchdogRig : FreshSettingsFile
-{
-    explicit WatchdogRig(Watchdog::Timing timing = {}) : timing(timing) {}
-
-    Watchdog::Timing timing;
-    QTemporaryDir folder;
-    AppSettings settings;
-    EventLog log{folder.path()};
-    std::shared_ptr<Fakes> fakes = std::make_shared<Fakes>();
-    Fakes &fake = *fakes;
-    std::shared_ptr<FakeWake> wake = std::make_shared<FakeWake>();
-    WatchdogServices services{fakes, fakes, fakes, fakes, wake};
-    Watchdog dog{settings, log, services, timing};
-
-    void configureShare()
-    {
-        settings.setServerHost(QStringLiteral("box.lan"));
-        settings.setShareName(QStringLiteral("media"));
-        settings.setUsername(QStringLiteral("ana"));
-    }
     void cycle(const QString &reason = QStringLiteral("manual"))
     {
         QCoro::waitFor(dog.checkNow(reason));
@@ -143,33 +40,31 @@ struct WatchdogRig : FreshSettingsFile
         return out;
     }
     int count(const QString &line) const { return lines().count(line); }
-    int countKind(const QString &kind) const
-    {
-        return lines().filter(QRegularExpression("^" + kind + "(:|$)")).size();
-    }
+    int countKind(const QString &kind) const { return lines().filter(kind).size(); }
     int cycles(const QString &reason) const { return count("checkStarted: " + reason); }
 };
 
-// Findings per cycle: "up", "down+ok" (repaired) or "down+fail".
+// Findings per cycle: "up", "down+ok" (repaired) or "down+fail". The state and the summary
+// follow the last finding; summaries lists the subject's for "up", "down+ok" and "down+fail".
 void addTransitionRows(const char *subject, const QString &down, const QString &stopped,
                        const QString &back, const QString &repaired, const QString &failed,
-                       const QString &upText, const QString &repairedText,
-                       const QString &failedText)
+                       const QStringList &summaries)
 {
     using L = QStringList;
-    const auto row = [subject](const char *name) -> QTestData & {
-        return QTest::addRow("%s: %s", subject, name) << QString::fromLatin1(subject);
+    const auto row = [&](const char *name, const L &findings, const L &history) {
+        const qsizetype last = L{"up", "down+ok", "down+fail"}.indexOf(findings.last());
+        QTest::addRow("%s: %s", subject, name)
+            << QString::fromLatin1(subject) << findings << history
+            << QString(last == 2 ? "false" : "true") << summaries.at(last);
     };
-    row("none, up") << L{"up"} << L{} << "true" << upText;
-    row("true, up") << L{"up", "up"} << L{} << "true" << upText;
-    row("false, up") << L{"down+fail", "up"} << L{down, failed, back} << "true" << upText;
-    row("none, down") << L{"down+ok"} << L{down, repaired} << "true" << repairedText;
-    row("true, down") << L{"up", "down+fail"} << L{stopped, failed} << "false" << failedText;
-    row("false, down: no second down record")
-        << L{"down+fail", "down+ok"} << L{down, failed, repaired} << "true" << repairedText;
-    row("up after a repair") << L{"down+ok", "up"} << L{down, repaired} << "true" << upText;
-    row("down after a repair") << L{"down+ok", "down+fail"} << L{down, repaired, stopped, failed}
-                               << "false" << failedText;
+    row("none, up", {"up"}, {});
+    row("true, up", {"up", "up"}, {});
+    row("false, up", {"down+fail", "up"}, {down, failed, back});
+    row("none, down", {"down+ok"}, {down, repaired});
+    row("true, down", {"up", "down+fail"}, {stopped, failed});
+    row("false, down: no second down record", {"down+fail", "down+ok"}, {down, failed, repaired});
+    row("up after a repair", {"down+ok", "up"}, {down, repaired});
+    row("down after a repair", {"down+ok", "down+fail"}, {down, repaired, stopped, failed});
 }
 
 // Cycles quick and visible: the server runs, verbose logging is on.
@@ -187,6 +82,8 @@ class WatchdogTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void init() { Clock::setSourceForTesting({}); }
+
     void transitions_data()
     {
         QTest::addColumn<QString>("subject");
@@ -197,12 +94,12 @@ private Q_SLOTS:
         addTransitionRows("plex", "plexDown: Not running when Vigilmount checked",
                           "plexDown: Plex stopped running", "plexOK: Plex is running again",
                           "plexLaunched: " + plexPath, "plexLaunchFailed: " + launchError,
-                          "Plex running", "Plex restarted", "Plex down" + dash + launchError);
-        addTransitionRows("volume", "volumeDown: media was not mounted when Vigilmount checked",
-                          "volumeDown: media disconnected",
-                          "volumeOK: Share reachable again at /mnt/media",
-                          "volumeMounted: " + mountedAt, "volumeMountFailed: " + mountError,
-                          "Volume mounted", "Volume remounted", "Volume down" + dash + mountError);
+                          {"Plex running", "Plex restarted", "Plex down" + dash + launchError});
+        addTransitionRows(
+            "volume", "volumeDown: media was not mounted when Vigilmount checked",
+            "volumeDown: media disconnected", "volumeOK: Share reachable again at /mnt/media",
+            "volumeMounted: " + mountedAt, "volumeMountFailed: " + mountError,
+            {"Volume mounted", "Volume remounted", "Volume down" + dash + mountError});
     }
     void transitions()
     {
@@ -235,13 +132,8 @@ private Q_SLOTS:
         rig.fake.launchAnswers.answer = rig.fake.mountAnswers.answer = Answer::fail;
         for (int i = 0; i < 3; ++i)
             rig.cycle();
-        QCOMPARE(rig.countKind("plexDown") + rig.countKind("volumeDown"), 2);
-        QCOMPARE(rig.count("plexLaunchFailed: " + launchError), 3);
-        QCOMPARE(rig.count("volumeMountFailed: " + mountError), 3);
-        QCOMPARE(rig.dog.lastMessage(),
-                 "Plex down" + dash + launchError + dot + "Volume down" + dash + mountError);
-
-        const QList<Posted> &posted = rig.fake.posted;
+        QCOMPARE(rig.countKind("Down") + rig.countKind("Failed"), 2 + 6);
+        const QList<FakeMachine::Posted> &posted = rig.fake.posted;
         QCOMPARE(posted.size(), 6);
         const QRegularExpression uuid("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$");
         QSet<QString> identifiers;
@@ -258,6 +150,7 @@ private Q_SLOTS:
     {
         WatchdogRig rig;
         rig.configureShare();
+        rig.settings.setUsername("ana");
         rig.settings.setNotifyOnAction(false);
         rig.settings.setShareProtocol(ShareProtocol::afp);
         rig.fake.passwords.insert("ana@box.lan/media", "s3cret-pw");
@@ -320,7 +213,7 @@ private Q_SLOTS:
         QCOMPARE(rig.fake.plexLookups + rig.fake.shareLookups, lookups);
         QCOMPARE(message.size() + checking.size(), 0);
 
-        rig.fake.mountAnswers.held.at(0)(MountOutcome::success(mountedAt));
+        rig.fake.mountAnswers.release(0);
         QCoro::waitFor(timerCycle);
         QCOMPARE(rig.dog.lastMessage(), "Plex running" + dot + "Volume remounted");
         QCOMPARE(rig.countKind("checkStarted"), 1);
@@ -368,21 +261,21 @@ private Q_SLOTS:
                  "Plex down" + dash + launchText + dot + "Volume down" + dash + mountText);
 
         // A late answer, or a second one, changes nothing.
-        rig.fake.launchAnswers.held.at(0)(LaunchOutcome::success(plexPath));
-        rig.fake.launchAnswers.held.at(0)(LaunchOutcome::success(plexPath));
+        rig.fake.launchAnswers.release(0);
+        rig.fake.launchAnswers.release(0);
         QTest::qWait(30);
         QCOMPARE(rig.countKind("plexLaunched"), 0);
         QCOMPARE(rig.dog.plexRunning(), std::optional<bool>(false));
 
         // A watchdog destroyed mid-wait ends its waits; their answers then record nothing.
-        auto dog = std::make_unique<Watchdog>(rig.settings, rig.log, rig.services);
+        auto dog = std::make_unique<Watchdog>(rig.settings, rig.log, rig.services());
         auto cycle = dog->checkNow("timer");
         auto mount = dog->mountVolumeNow();
         const QStringList before = rig.lines();
         dog.reset();
         QVERIFY(cycle.isReady() && mount.isReady());
-        rig.fake.launchAnswers.held.at(1)(LaunchOutcome::success(plexPath));
-        rig.fake.mountAnswers.held.at(1)(MountOutcome::success(mountedAt));
+        rig.fake.launchAnswers.release(1);
+        rig.fake.mountAnswers.release(1);
         QTest::qWait(20);
         QCOMPARE(rig.lines(), before);
     }
@@ -425,31 +318,18 @@ private Q_SLOTS:
         QCOMPARE(rig.lines().last(), "appStopped");
     }
 
-    void timerIntervalHasAFloor_data()
-    {
-        QTest::addColumn<double>("minutes");
-        QTest::addColumn<qint64>("interval");
-        QTest::newRow("default 5") << 5.0 << qint64(300'000);
-        QTest::newRow("0.25") << 0.25 << qint64(30'000);
-        QTest::newRow("0") << 0.0 << qint64(30'000);
-        QTest::newRow("negative") << -2.0 << qint64(30'000);
-        QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN() << qint64(30'000);
-    }
-    void timerIntervalHasAFloor()
-    {
-        QFETCH(double, minutes);
-        QuietRig rig;
-        rig.settings.setCheckIntervalMinutes(minutes);
-        rig.dog.start();
-        QTEST(qint64(rig.dog.timerInterval().count()), "interval");
-    }
-
-    void everyIntervalSetReArmsTheTimer()
+    void everyIntervalSetReArmsTheTimerAboveItsFloor()
     {
         QuietRig rig;
         Instant now = t0;
         Clock::setSourceForTesting([&now] { return now; });
+        rig.settings.setCheckIntervalMinutes(std::numeric_limits<double>::quiet_NaN());
         rig.dog.start();
+        QCOMPARE(rig.dog.timerInterval(), 30'000ms); // the floor
+        for (double minutes : {0.25, 0.0, -2.0}) {
+            rig.settings.setCheckIntervalMinutes(minutes);
+            QCOMPARE(rig.dog.timerInterval(), 30'000ms);
+        }
         now = t0 + 100s;
         rig.settings.setCheckIntervalMinutes(10);
         QCOMPARE(rig.dog.timerInterval(), 600'000ms);
@@ -483,8 +363,8 @@ private Q_SLOTS:
 
         QElapsedTimer elapsed;
         elapsed.start();
-        rig.wake->wake();
-        rig.wake->wake(); // within the delay: two records, two delayed cycles
+        rig.fake.wake();
+        rig.fake.wake(); // within the delay: two records, two delayed cycles
         QCOMPARE(rig.fake.plexLookups, lookups);
         if (!checkOnWake) {
             QTest::qWait(250);

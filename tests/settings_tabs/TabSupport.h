@@ -1,10 +1,8 @@
 #pragma once
 
+#include "EngineFakes.h"
 #include "history/Clock.h"
-#include "history/EventLog.h"
-#include "monitor/Watchdog.h"
-#include "monitor/WatchdogPorts.h"
-#include "settings/AppSettings.h"
+#include "platform/LaunchAtLogin.h"
 #include "ui/settings/Stepper.h"
 
 #include <QAbstractButton>
@@ -12,89 +10,19 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QDBusArgument>
+#include <QDBusInterface>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QScrollArea>
 #include <QStyleFactory>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
-#include <memory>
-
-// A port whose completions arrive from the event loop, as the real services deliver them; a
-// held completion waits for release().
-template <typename Outcome> class HeldPort
-{
-public:
-    HeldPort() = default;
-    explicit HeldPort(Outcome first) : outcome(std::move(first)) {}
-
-    Outcome outcome;
-    bool hold = false;
-    int calls = 0;
-    bool pending() const { return bool(m_pending); }
-    void release() { deliver(std::exchange(m_pending, {})); }
-
-protected:
-    void start(std::function<void(Outcome)> done)
-    {
-        ++calls;
-        hold ? void(m_pending = std::move(done)) : deliver(std::move(done));
-    }
-
-private:
-    void deliver(std::function<void(Outcome)> done)
-    {
-        QTimer::singleShot(0, [done = std::move(done), o = outcome] { done(o); });
-    }
-    std::function<void(Outcome)> m_pending;
-};
-
-struct FakeServer : MediaServerPort, HeldPort<LaunchOutcome>
-{
-    bool running = true;
-    FakeServer() : HeldPort(LaunchOutcome::success(QStringLiteral("/opt/plex/Plex Media Server")))
-    {}
-    bool isRunning() override { return running; }
-    void launch(const QString &, std::function<void(LaunchOutcome)> done) override
-    {
-        start(std::move(done));
-    }
-};
-
-struct FakeShare : SharePort, HeldPort<MountOutcome>
-{
-    FakeShare()
-        : HeldPort(MountOutcome::success(QStringLiteral("/run/user/1000/gvfs/smb-share:media")))
-    {}
-    std::optional<QString> mountPoint(const QString &, const QString &) override { return {}; }
-    void mount(const MountRequest &, std::function<void(MountOutcome)> done) override
-    {
-        start(std::move(done));
-    }
-    void openFolder(const QString &) override {}
-};
-
-struct NoCredentials : CredentialPort
-{
-    std::optional<QString> password(const QString &) override { return {}; }
-};
-
-struct NoNotifications : NotificationPort
-{
-    void requestPermission() override {}
-    void post(const QString &, const QString &, const QString &) override {}
-};
 
 inline Instant currentNow;
-inline Instant hoursAgo(double hours)
-{
-    return currentNow - std::chrono::milliseconds(qint64(hours * 3'600'000));
-}
 
 // English (US) texts, UTC, Fusion and a fixed "now" (1 March 2026, 12:00), whatever the machine.
 inline void useFixedEnvironment()
@@ -107,37 +35,31 @@ inline void useFixedEnvironment()
     Clock::setSourceForTesting([] { return currentNow; });
 }
 
-inline void recordAt(EventLog &log, LogEvent::Kind kind, Instant when, const QString &detail = {})
+// Records an event the given number of hours before "now".
+inline void recordAt(EventLog &log, LogEvent::Kind kind, double hoursAgo,
+                     const QString &detail = {})
 {
-    const Instant saved = std::exchange(currentNow, when);
+    const Instant now = std::exchange(
+        currentNow, currentNow - std::chrono::milliseconds(qint64(hoursAgo * 3'600'000)));
     log.record(kind, detail);
-    currentNow = saved;
+    currentNow = now;
 }
 
-// What a tab is built on: history in a fresh folder, settings, and a watchdog on fakes.
-struct TabWorld
+// What a tab is built on: a watchdog on the fake machine, with the server running and a
+// share configured.
+struct TabWorld : EngineWorld
 {
-    QTemporaryDir dir;
-    EventLog log{dir.filePath(QStringLiteral("history"))};
-    AppSettings settings;
-    std::shared_ptr<FakeServer> server = std::make_shared<FakeServer>();
-    std::shared_ptr<FakeShare> share = std::make_shared<FakeShare>();
-    std::unique_ptr<Watchdog> watchdog;
-    std::unique_ptr<QTabWidget> window; // declared last: destroyed first
+    LaunchAtLogin login;
+    std::unique_ptr<QTabWidget> window; // destroyed before the watchdog
 
     TabWorld()
     {
-        settings.setUsername(QString());
-        settings.setServerHost(QStringLiteral("nas.local"));
-        settings.setShareName(QStringLiteral("media"));
-        watchdog = std::make_unique<Watchdog>(
-            settings, log,
-            WatchdogServices{server, share, std::make_shared<NoCredentials>(),
-                             std::make_shared<NoNotifications>(), std::make_shared<WakePort>()});
+        fake.running = true;
+        configureShare();
     }
 
     // Shows the tab in a tab container of the settings window's size.
-    template <typename View> View *show(View *tab)
+    QWidget *show(QWidget *tab)
     {
         window = std::make_unique<QTabWidget>();
         window->addTab(tab, QStringLiteral("Tab"));
@@ -149,38 +71,6 @@ struct TabWorld
         return tab;
     }
 };
-
-// Runs action on the file dialog once it is the active modal window (exec() blocks).
-inline void whenFileDialogOpens(std::function<void(QFileDialog *)> action)
-{
-    auto *poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
-        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            action(dialog);
-        }
-    });
-    poll->start(10);
-}
-
-// Types the full path into the dialog's name field and confirms, answering yes to "replace?".
-inline void typePathAndAccept(QFileDialog *dialog, const QString &path)
-{
-    auto *confirm = new QTimer(qApp);
-    QObject::connect(confirm, &QTimer::timeout, confirm, [confirm] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            confirm->stop();
-            confirm->deleteLater();
-            box->button(QMessageBox::Yes)->click();
-        }
-    });
-    QTimer::singleShot(2000, confirm, &QObject::deleteLater);
-    confirm->start(10);
-    if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-        name->setText(path);
-    static_cast<QDialog *>(dialog)->accept();
-}
 
 inline bool isControl(const QWidget *w)
 {
@@ -240,4 +130,32 @@ inline QStringList layoutProblems(QWidget *tab, QWidget *window, const QString &
             problems << QStringLiteral("not reachable by Tab: ") + what;
     }
     return problems;
+}
+
+// Unlocks the login keyring again with the harness's password, through gnome-keyring's own
+// interface: the standard unlock asks for it in a prompt, which fails without a display.
+inline bool unlockKeyring()
+{
+    const QString name = QStringLiteral("org.freedesktop.secrets");
+    const QString path = QStringLiteral("/org/freedesktop/secrets");
+    QDBusInterface service(name, path, QStringLiteral("org.freedesktop.Secret.Service"));
+    const QVariantList session = service
+                                     .call(QStringLiteral("OpenSession"), QStringLiteral("plain"),
+                                           QVariant::fromValue(QDBusVariant(QString())))
+                                     .arguments();
+    const QVariantList alias =
+        service.call(QStringLiteral("ReadAlias"), QStringLiteral("default")).arguments();
+    if (session.size() != 2 || alias.size() != 1)
+        return false;
+    QDBusArgument master; // (session, parameters, value, content type)
+    master.beginStructure();
+    master << session[1].value<QDBusObjectPath>() << QByteArray()
+           << qgetenv("VIGILMOUNT_KEYRING_PASSWORD") << QStringLiteral("text/plain");
+    master.endStructure();
+    QDBusInterface keyring(
+        name, path, QStringLiteral("org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface"));
+    return keyring
+               .call(QStringLiteral("UnlockWithMasterPassword"), alias[0],
+                     QVariant::fromValue(master))
+               .type() == QDBusMessage::ReplyMessage;
 }

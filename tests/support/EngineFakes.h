@@ -1,0 +1,116 @@
+#pragma once
+
+// The watchdog's ports as one fake machine (media server, share, keyring, notifications and
+// wake), and EngineWorld: a watchdog on it over default settings and an empty history.
+
+#include "history/EventLog.h"
+#include "monitor/Watchdog.h"
+#include "settings/AppSettings.h"
+#include "settings/SettingsStore.h"
+
+#include <QHash>
+#include <QTemporaryDir>
+#include <memory>
+#include <vector>
+
+namespace EngineFakes {
+inline const QString plexPath = QStringLiteral("/usr/lib/plexmediaserver/Plex Media Server");
+inline const QString launchError = QStringLiteral("Plex Media Server wasn't found at \"x\"");
+inline const QString mountedAt =
+    QStringLiteral("/run/user/1000/gvfs/smb-share:server=box,share=media");
+inline const QString mountError = QStringLiteral("The server didn't respond in time. (code 110)");
+} // namespace EngineFakes
+
+enum class Answer { succeed, fail, hold };
+
+// Answers a launch or a mount at once, or holds it until the test calls release(i).
+template <typename Outcome> class Answering
+{
+public:
+    Answering(Outcome ok, Outcome failed) : m_ok(std::move(ok)), m_failed(std::move(failed)) {}
+
+    Answer answer = Answer::succeed;
+    std::vector<std::function<void(Outcome)>> held;
+
+    void operator()(std::function<void(Outcome)> done)
+    {
+        if (answer == Answer::hold)
+            held.push_back(std::move(done));
+        else
+            done(answer == Answer::succeed ? m_ok : m_failed);
+    }
+    // Answers the i-th held call with success (again, when called twice).
+    void release(std::size_t i = 0) { held.at(i)(m_ok); }
+
+private:
+    Outcome m_ok, m_failed;
+};
+
+struct FakeMachine : WakePort, MediaServerPort, SharePort, CredentialPort, NotificationPort
+{
+    struct Posted
+    {
+        QString identifier, title, body;
+    };
+
+    bool running = false;
+    std::optional<QString> mounted;
+    int plexLookups = 0, shareLookups = 0;
+    QList<MountRequest> requests;
+    QStringList launches;
+    QHash<QString, QString> passwords;
+    QList<Posted> posted;
+    Answering<LaunchOutcome> launchAnswers{LaunchOutcome::success(EngineFakes::plexPath),
+                                           LaunchOutcome::failure(EngineFakes::launchError)};
+    Answering<MountOutcome> mountAnswers{MountOutcome::success(EngineFakes::mountedAt),
+                                         MountOutcome::failure(EngineFakes::mountError)};
+    std::function<void()> onPermissionRequest = [] {};
+
+    void wake() { Q_EMIT didWake(); }
+    bool isRunning() override { return ++plexLookups, running; }
+    void launch(const QString &path, std::function<void(LaunchOutcome)> done) override
+    {
+        launches.append(path);
+        launchAnswers(std::move(done));
+    }
+    std::optional<QString> mountPoint(const QString &, const QString &) override
+    {
+        return ++shareLookups, mounted;
+    }
+    void mount(const MountRequest &request, std::function<void(MountOutcome)> done) override
+    {
+        requests.append(request);
+        mountAnswers(std::move(done));
+    }
+    void openFolder(const QString &) override {}
+    std::optional<QString> password(const QString &account) override
+    {
+        return passwords.contains(account) ? std::optional(passwords[account]) : std::nullopt;
+    }
+    void requestPermission() override { onPermissionRequest(); }
+    void post(const QString &identifier, const QString &title, const QString &body) override
+    {
+        posted.append({identifier, title, body});
+    }
+};
+
+// Every world starts from the default settings (the store is cleared before they are read).
+struct EngineWorld
+{
+    explicit EngineWorld(Watchdog::Timing timing = {}) : dog(settings, log, services(), timing) {}
+
+    const bool cleared = (SettingsStore::open()->clear(), true);
+    QTemporaryDir folder;
+    AppSettings settings;
+    EventLog log{folder.filePath(QStringLiteral("history"))};
+    std::shared_ptr<FakeMachine> machine = std::make_shared<FakeMachine>();
+    FakeMachine &fake = *machine;
+    Watchdog dog;
+
+    WatchdogServices services() const { return {machine, machine, machine, machine, machine}; }
+    void configureShare()
+    {
+        settings.setServerHost(QStringLiteral("box.lan"));
+        settings.setShareName(QStringLiteral("media"));
+    }
+};
