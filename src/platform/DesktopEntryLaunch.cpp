@@ -2,6 +2,7 @@
 
 #include "platform/GLibPointers.h"
 #include "platform/LaunchEnvironment.h"
+#include "platform/ProcessSetup.h"
 #include "platform/SystemMessage.h"
 
 #include <QDir>
@@ -29,11 +30,12 @@ struct ChildSetup
     bool changeToHome = true;
 };
 
-// Runs in the child between fork and exec.
+// Runs in the child between fork and exec: async-signal-safe calls only.
 void setUpChild(gpointer data)
 {
     const auto *setup = static_cast<const ChildSetup *>(data);
     ::setsid();
+    ProcessSetup::resetForExec();
     if (setup->changeToHome) [[maybe_unused]]
         int ignored = ::chdir(setup->home.constData());
 }

@@ -1,13 +1,13 @@
 #include "platform/DetachedSpawn.h"
 
 #include "platform/LaunchEnvironment.h"
+#include "platform/ProcessSetup.h"
 #include "platform/SystemMessage.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <linux/close_range.h>
 #include <sys/wait.h>
@@ -67,12 +67,7 @@ struct ExecPlan
         ::_exit(0);
     }
     ::setsid();
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    struct sigaction fallback = {};
-    fallback.sa_handler = SIG_DFL;
-    ::sigaction(SIGPIPE, &fallback, nullptr);
+    ProcessSetup::resetForExec();
     const int null = ::open("/dev/null", O_RDWR);
     if (null >= 0) {
         ::dup2(null, 0);

@@ -103,8 +103,13 @@ std::optional<QString> registeredAppPath()
 std::optional<QString> appURL(const QString &path)
 {
     const QString trimmed = trimmedHorizontalBlanks(path);
-    if (!trimmed.isEmpty() && QFileInfo::exists(trimmed))
-        return trimmed;
+    if (trimmed.isEmpty())
+        return registeredAppPath();
+    // The server starts in the home folder, and the program's own working folder depends on how
+    // it was started: a relative path means one below home, for the test and the start alike.
+    const QString absolute = QDir(QDir::homePath()).absoluteFilePath(trimmed);
+    if (QFileInfo::exists(absolute))
+        return absolute;
     return registeredAppPath();
 }
 

@@ -21,8 +21,8 @@ inline constexpr std::chrono::milliseconds launchSettleTime{1000};
 // ($XDG_DATA_HOME, then $XDG_DATA_DIRS), else the packaged binary, else none.
 std::optional<QString> registeredAppPath();
 
-// What to launch for the configured path: the trimmed path when something exists there,
-// else the registered application.
+// What to launch for the configured path: the trimmed path, taken relative to the home folder
+// unless it is absolute, when something exists there; else the registered application.
 std::optional<QString> appURL(const QString &path);
 
 // Starts the server in the background and returns at once. completion runs exactly once, on a

@@ -11,14 +11,41 @@
 
 namespace ProcessSetup {
 
+namespace {
+
+// The umask the user started the program with; negative while it was never changed.
+std::atomic<int> g_userFileModeMask{-1};
+static_assert(std::atomic<int>::is_always_lock_free, "read between fork and exec");
+
+} // namespace
+
 void restrictFileModes()
 {
-    ::umask(077);
+    const mode_t previous = ::umask(077);
+    int unset = -1;
+    // A second call must not record the restricted mask as the user's.
+    g_userFileModeMask.compare_exchange_strong(unset, int(previous));
 }
 
 void ignoreFileSizeLimit()
 {
     ::signal(SIGXFSZ, SIG_IGN);
+}
+
+void resetForExec()
+{
+    const int userMask = g_userFileModeMask.load();
+    if (userMask >= 0)
+        ::umask(mode_t(userMask));
+    struct sigaction fallback = {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    // SIGKILL, SIGSTOP and the C library's own signals refuse the change, harmlessly.
+    for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber)
+        ::sigaction(signalNumber, &fallback, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
 } // namespace ProcessSetup
