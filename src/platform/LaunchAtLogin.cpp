@@ -120,8 +120,10 @@ std::optional<QString> LaunchAtLogin::registerEntry()
     g_free(data);
     g_key_file_unref(entry);
 
+    // Unbuffered, so that a write the disk refuses fails here: a buffered save file writes a
+    // small entry only while committing, ignores that failure and commits an empty file.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return file.errorString();
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (file.write(bytes) != bytes.size() || !file.commit())

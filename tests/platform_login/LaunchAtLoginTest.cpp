@@ -1,5 +1,6 @@
 #include "platform/LaunchAtLogin.h"
 #include "PlatformTestSupport.h"
+#include "SmallDisk.h"
 
 #include <QTemporaryDir>
 
@@ -111,6 +112,20 @@ private Q_SLOTS:
         QVERIFY(login.setEnabled(enable).ok());
         QCOMPARE(login.lastError(), std::nullopt);
         QCOMPARE(login.isEnabled(), enable);
+    }
+
+    // The entry is far smaller than a save file's buffer: only a checked write sees the failure.
+    void aFullDiskKeepsTheEntryAndSaysWhy()
+    {
+        SmallDisk disk(QFileInfo(m_entry).absolutePath());
+        QVERIFY(disk.mounted());
+        const QByteArray before = entryWith("X-GNOME-Autostart-enabled=false\n");
+        QVERIFY(writeFile(m_entry, before));
+        QVERIFY(disk.fill());
+        LaunchAtLogin login;
+        QCOMPARE(login.setEnabled(true).error(), u"No space left on device"_s);
+        QVERIFY(!login.isEnabled());
+        QCOMPARE(readAll(m_entry), before);
     }
 };
 

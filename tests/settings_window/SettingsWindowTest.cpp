@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTabWidget>
 #include <QTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -20,6 +21,14 @@ QByteArray settingsFileText()
 {
     QFile file(SettingsStore::open()->fileName());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The settings file is replaced, never written in place: a new inode is a new write.
+ino_t inode(const QString &path)
+{
+    struct stat info
+    {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
 }
 
 } // namespace
@@ -71,6 +80,19 @@ private Q_SLOTS:
         controller.show(SettingsTab::general);
         QCOMPARE(controller.window(), window);
         QVERIFY(window->isVisible());
+    }
+
+    // The file is rewritten as a whole: hiding a window that did not move leaves it alone.
+    void hidingAnUnmovedWindowWritesNothing()
+    {
+        auto &controller = *root->windowController();
+        controller.show(SettingsTab::general);
+        controller.window()->hide();
+        const ino_t written = inode(SettingsStore::open()->fileName());
+        QVERIFY(written != 0);
+        controller.show(SettingsTab::plex);
+        controller.window()->hide();
+        QCOMPARE(inode(SettingsStore::open()->fileName()), written);
     }
 
     void firstLaunchOpensGeneralOnce()

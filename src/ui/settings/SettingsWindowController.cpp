@@ -16,10 +16,15 @@
 
 namespace {
 
+// Writes the window's position only when it moved: the settings file is rewritten as a whole,
+// and hiding an unmoved window has nothing to add.
 void storeGeometry(const QWidget &window)
 {
     const auto store = SettingsStore::open();
-    store->setValue(SettingsWindowController::geometryKey, window.saveGeometry());
+    const QByteArray geometry = window.saveGeometry();
+    if (store->value(SettingsWindowController::geometryKey).toByteArray() == geometry)
+        return;
+    store->setValue(SettingsWindowController::geometryKey, geometry);
     SettingsStore::persist(*store);
 }
 
