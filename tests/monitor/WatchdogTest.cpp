@@ -22,6 +22,7 @@ const QString plexPath = QStringLiteral("/usr/lib/plexmediaserver/Plex Media Ser
 const QString launchError = QStringLiteral("Plex Media Server wasn't found at \"x\"");
 const QString mountedAt = QStringLiteral("/run/user/1000/gvfs/smb-share:server=box,share=media");
 const QString mountError = QStringLiteral("The server didn't respond in time. (code 110)");
+const QString keyringLocked = QStringLiteral("The login keyring is locked.");
 const QString dot = QStringLiteral(" \u00B7 ");
 const QString dash = QStringLiteral(" \u2014 ");
 const Instant t0 = Clock::fromDateTime(QDateTime(QDate(2026, 3, 1), QTime(8, 0), Qt::UTC));
@@ -58,6 +59,8 @@ struct Fakes : MediaServerPort, SharePort, CredentialPort, NotificationPort
     QList<Posted> posted;
     Answering<LaunchOutcome> launchAnswers;
     Answering<MountOutcome> mountAnswers;
+    Answering<PasswordOutcome> passwordAnswers;
+    MissingService missing; // what the share and the keyring both report missing
     std::function<void()> onPermissionRequest = [] {};
 
     bool isRunning() override { return ++plexLookups, running; }
@@ -78,10 +81,15 @@ struct Fakes : MediaServerPort, SharePort, CredentialPort, NotificationPort
                      MountOutcome::failure(mountError));
     }
     void openFolder(const QString &) override {}
-    std::optional<QString> password(const QString &account) override
+    void password(const QString &account, std::function<void(PasswordOutcome)> done) override
     {
-        return passwords.contains(account) ? std::optional(passwords[account]) : std::nullopt;
+        passwordAnswers(std::move(done),
+                        PasswordOutcome::success(passwords.contains(account)
+                                                     ? std::optional(passwords[account])
+                                                     : std::nullopt),
+                        PasswordOutcome::failure(keyringLocked));
     }
+    void missingService(std::function<void(MissingService)> done) override { done(missing); }
     void requestPermission() override { ++permissionRequests, onPermissionRequest(); }
     void post(const QString &identifier, const QString &title, const QString &body) override
     {
@@ -309,6 +317,7 @@ private Q_SLOTS:
         rig.configureShare();
         rig.fake.mountAnswers.answer = Answer::hold;
         auto timerCycle = rig.dog.checkNow("timer");
+        QTRY_COMPARE(rig.fake.mountAnswers.held.size(), size_t(1));
         QVERIFY(rig.dog.isChecking());
         const QStringList before = rig.lines();
         const int lookups = rig.fake.plexLookups + rig.fake.shareLookups;
@@ -382,9 +391,44 @@ private Q_SLOTS:
         dog.reset();
         QVERIFY(cycle.isReady() && mount.isReady());
         rig.fake.launchAnswers.held.at(1)(LaunchOutcome::success(plexPath));
-        rig.fake.mountAnswers.held.at(1)(MountOutcome::success(mountedAt));
         QTest::qWait(20);
+        QCOMPARE(rig.fake.mountAnswers.held.size(), size_t(1)); // it was reading the password
         QCOMPARE(rig.lines(), before);
+    }
+
+    // A keyring that fails or stays silent fails the repair without a mount; a missing
+    // desktop service is recorded once until a mount works again.
+    void keyringFailuresAndMissingServices()
+    {
+        QuietRig rig({.serviceBound = 40ms});
+        rig.configureShare();
+        const QString silent = "The login keyring didn't answer.";
+        for (const Answer answer : {Answer::fail, Answer::hold}) {
+            rig.fake.passwordAnswers.answer = answer;
+            rig.cycle();
+            const QString failure = answer == Answer::fail ? keyringLocked : silent;
+            QCOMPARE(rig.lines().last(), "volumeMountFailed: " + failure);
+            QCOMPARE(rig.dog.lastMessage(), "Plex running" + dot + "Volume down" + dash + failure);
+        }
+        QVERIFY(rig.fake.requests.isEmpty());
+
+        rig.fake.passwordAnswers.answer = Answer::succeed;
+        const QString noKeyring = "The login keyring isn't available.";
+        const QString noGvfs = "The desktop's network-share service (GVfs) isn't running.";
+        const auto errorsAfter = [&rig](const std::optional<QString> &missing, Answer mount) {
+            rig.fake.missing = missing;
+            rig.fake.mountAnswers.answer = mount;
+            rig.cycle();
+            return rig.lines().filter(QRegularExpression("^error: ")).size();
+        };
+        QCOMPARE(errorsAfter(noKeyring, Answer::fail), 1);
+        QCOMPARE(rig.lines().last(), "error: " + noKeyring); // after the failure it explains
+        QCOMPARE(errorsAfter(noKeyring, Answer::fail), 1);
+        QCOMPARE(errorsAfter(noGvfs, Answer::fail), 2);
+        QCOMPARE(errorsAfter(std::nullopt, Answer::fail), 2);
+        QCOMPARE(errorsAfter(noGvfs, Answer::fail), 3);
+        QCOMPARE(errorsAfter(noGvfs, Answer::succeed), 3);
+        QCOMPARE(errorsAfter(noGvfs, Answer::fail), 4);
     }
 
     void startRunsItsStepsInOrderAndStopEndsTheTimer()

@@ -1,7 +1,8 @@
+#include "KeychainWait.h"
 #include "app/ProductionServices.h"
 #include "history/EventLog.h"
 #include "monitor/Watchdog.h"
-#include "platform/Keychain.h"
+#include "platform/KeyringCredentials.h"
 #include "platform/MountTable.h"
 #include "platform/ServerProcessScanner.h"
 #include "settings/AppSettings.h"
@@ -11,10 +12,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
 
 using Kind = LogEvent::Kind;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -38,6 +42,15 @@ QList<QJsonObject> notifications()
             result << call;
     }
     return result;
+}
+
+QStringList linesFrom(const EventLog &log, qsizetype first)
+{
+    QStringList lines;
+    for (qsizetype i = first; i < log.events().size(); ++i)
+        lines.append(LogEvent::rawValue(log.events()[i].kind) + QStringLiteral(": ") +
+                     log.events()[i].detail);
+    return lines;
 }
 
 QList<std::pair<Kind, QString>> recordsFrom(const EventLog &log, qsizetype first)
@@ -83,7 +96,7 @@ private Q_SLOTS:
         settings->setServerHost(env("VIGILMOUNT_SMB_HOST"));
         settings->setShareName(QStringLiteral("media"));
         settings->setUsername(env("VIGILMOUNT_SMB_USER"));
-        QVERIFY(Keychain::save(env("VIGILMOUNT_SMB_PASSWORD"), settings->keychainAccount()));
+        QVERIFY(KeychainWait::save(env("VIGILMOUNT_SMB_PASSWORD"), settings->keychainAccount()));
     }
 
     void cleanupTestCase()
@@ -170,7 +183,7 @@ private Q_SLOTS:
         Watchdog dog(*settings, *log, makeProductionServices());
         settings->setWatchPlex(false);
         unmountShare();
-        QVERIFY(Keychain::save(QStringLiteral("wrong password"), settings->keychainAccount()));
+        QVERIFY(KeychainWait::save(QStringLiteral("wrong password"), settings->keychainAccount()));
         const int posted = int(notifications().size());
         const qsizetype before = log->events().size();
         QCoro::waitFor(dog.checkNow(QStringLiteral("manual")));
@@ -184,7 +197,7 @@ private Q_SLOTS:
         QCOMPARE(notifications().last()[QStringLiteral("summary")].toString(),
                  QStringLiteral("Couldn't mount media"));
         QCOMPARE(notifications().last()[QStringLiteral("body")].toString(), refused);
-        QVERIFY(Keychain::save(env("VIGILMOUNT_SMB_PASSWORD"), settings->keychainAccount()));
+        QVERIFY(KeychainWait::save(env("VIGILMOUNT_SMB_PASSWORD"), settings->keychainAccount()));
         settings->setWatchPlex(true);
     }
 
@@ -215,6 +228,49 @@ private Q_SLOTS:
         dog.stop();
         QCOMPARE(log->events().last().kind, Kind::appStopped);
         settings->setVerboseLogging(false);
+    }
+
+    // The keyring stopped, then locked, then gone: each in turn, as none can be undone after.
+    void aKeyringThatCannotGiveThePassword()
+    {
+        settings->setWatchPlex(false);
+        unmountShare();
+        WatchdogServices services = makeProductionServices();
+        services.credentials = std::make_shared<KeyringCredentials>(1s);
+        Watchdog dog(*settings, *log, services, {.serviceBound = 1s});
+        const auto failureOfACycle = [&] {
+            const qsizetype before = log->events().size();
+            QCoro::waitFor(dog.checkNow(QStringLiteral("manual")));
+            return linesFrom(*log, before).filter(QRegularExpression("^(volumeMountFailed|error)"));
+        };
+
+        QVERIFY(KeychainWait::signalKeyring(SIGSTOP));
+        int ticks = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(50ms);
+        const QStringList silent = failureOfACycle();
+        QVERIFY(KeychainWait::signalKeyring(SIGCONT));
+        QCOMPARE(silent, QStringList{"volumeMountFailed: The login keyring didn't answer."});
+        QVERIFY2(ticks >= 15, QByteArray::number(ticks).constData()); // the cycle never blocked
+
+        QCOMPARE(QProcess::execute(env("VIGILMOUNT_HARNESS_DIR") +
+                                   QStringLiteral("/tools/keyring-lock.sh")),
+                 0);
+        QCOMPARE(failureOfACycle(), QStringList{"volumeMountFailed: The login keyring is locked."});
+
+        // Without a keyring the mount goes ahead and is refused; the reason is told once.
+        QVERIFY(KeychainWait::signalKeyring(SIGTERM));
+        const auto missingKeyring = [] {
+            return KeychainWait::answerOf<std::optional<QString>>(
+                [](auto done) { Keychain::missingService(std::move(done)); });
+        };
+        QTRY_COMPARE(missingKeyring(), QStringLiteral("The login keyring isn't available."));
+        const QString refused = QStringLiteral(
+            "volumeMountFailed: The server rejected the user name or password. (code 13)");
+        QCOMPARE(failureOfACycle(),
+                 (QStringList{refused, "error: The login keyring isn't available."}));
+        QCOMPARE(failureOfACycle(), QStringList{refused});
     }
 };
 

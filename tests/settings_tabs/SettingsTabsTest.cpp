@@ -1,6 +1,6 @@
 #include "TabSupport.h"
 
-#include "platform/Keychain.h"
+#include "KeychainWait.h"
 #include "platform/LaunchAtLogin.h"
 #include "ui/settings/GeneralSettingsView.h"
 #include "ui/settings/HistoryListModel.h"
@@ -11,6 +11,7 @@
 #include "ui/settings/VolumeSettingsView.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QListView>
 #include <QMenu>
 #include <QProcess>
@@ -248,11 +249,11 @@ private Q_SLOTS:
         QTest::keyClicks(child<QLineEdit>("passwordField"), QStringLiteral("pw-1"));
         QTest::keyClicks(child<QLineEdit>("userField"), QStringLiteral("bob"));
         for (const QString user : {"", "b", "bo", "bob"})
-            QCOMPARE(Keychain::password(user + QStringLiteral("@nas.local/media")),
-                     QStringLiteral("pw-1"));
+            QTRY_COMPARE(KeychainWait::stored(user + QStringLiteral("@nas.local/media")),
+                         QStringLiteral("pw-1"));
 
         retype("passwordField", QString());
-        QCOMPARE(Keychain::password(QStringLiteral("bob@nas.local/media")), std::nullopt);
+        QTRY_COMPARE(KeychainWait::stored(QStringLiteral("bob@nas.local/media")), std::nullopt);
     }
 
     // History.
@@ -384,16 +385,28 @@ private Q_SLOTS:
         QVERIFY(exportTo(QStringLiteral("history.tsv")).startsWith("timestamp\tevent\tdetail\n"));
         QCOMPARE(redLine("exportError"), QString());
 
-        // An account with no item yet: removing its password succeeds on a locked keyring.
+        // A stopped keyring: typing goes on, and the write gives up at its bound.
         w->settings.setShareName(QStringLiteral("locked"));
         view = volume();
+        QVERIFY(KeychainWait::signalKeyring(SIGSTOP));
+        QElapsedTimer typing;
+        typing.start();
+        QTest::keyClicks(child<QLineEdit>("passwordField"), QStringLiteral("x"));
+        QVERIFY2(typing.elapsed() < 1000, QByteArray::number(typing.elapsed()).constData());
+        QTRY_COMPARE_WITH_TIMEOUT(redLine("keyringError"),
+                                  QStringLiteral("The login keyring didn't answer."), 8000);
+        QVERIFY(KeychainWait::signalKeyring(SIGCONT));
+        retype("passwordField", QString());
+        QTRY_COMPARE(redLine("keyringError"), QString());
+
+        // An account with no item yet: removing its password succeeds on a locked keyring.
         QCOMPARE(QProcess::execute(qEnvironmentVariable("VIGILMOUNT_HARNESS_DIR") +
                                    QStringLiteral("/tools/keyring-lock.sh")),
                  0);
         QTest::keyClicks(child<QLineEdit>("passwordField"), QStringLiteral("pw"));
-        QCOMPARE(redLine("keyringError"), QStringLiteral("The login keyring is locked."));
+        QTRY_COMPARE(redLine("keyringError"), QStringLiteral("The login keyring is locked."));
         retype("passwordField", QString());
-        QCOMPARE(redLine("keyringError"), QString());
+        QTRY_COMPARE(redLine("keyringError"), QString());
     }
 };
 

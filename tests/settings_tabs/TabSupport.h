@@ -77,11 +77,16 @@ struct FakeShare : SharePort, HeldPort<MountOutcome>
         start(std::move(done));
     }
     void openFolder(const QString &) override {}
+    void missingService(std::function<void(MissingService)> done) override { done({}); }
 };
 
 struct NoCredentials : CredentialPort
 {
-    std::optional<QString> password(const QString &) override { return {}; }
+    void password(const QString &, std::function<void(PasswordOutcome)> done) override
+    {
+        done(PasswordOutcome::success(std::nullopt));
+    }
+    void missingService(std::function<void(MissingService)> done) override { done({}); }
 };
 
 struct NoNotifications : NotificationPort
