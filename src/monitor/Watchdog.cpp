@@ -44,7 +44,7 @@ struct Watchdog::Private
         : settings(settings), log(log), services(std::move(services)),
           notifier(settings, this->services.notifications), wakeDelay(timing.wakeDelay),
           launchBound(timing.launchBound), mountBound(timing.mountBound),
-          timerPeriodOverride(timing.timerPeriod)
+          serviceBound(timing.serviceBound), timerPeriodOverride(timing.timerPeriod)
     {}
 
     AppSettings &settings;
@@ -55,10 +55,13 @@ struct Watchdog::Private
     // The memory that turns findings into transitions: none = no finding yet.
     std::optional<bool> previousPlexUp;
     std::optional<bool> previousVolumeUp;
+    // The missing desktop services already recorded; cleared by a mount that works.
+    QStringList reportedMissing;
 
     const std::chrono::milliseconds wakeDelay;
     const std::chrono::milliseconds launchBound;
     const std::chrono::milliseconds mountBound;
+    const std::chrono::milliseconds serviceBound;
     const std::optional<std::chrono::milliseconds> timerPeriodOverride;
 
     QTimer timer;
@@ -96,6 +99,32 @@ struct Watchdog::Private
                 share->mount(request, std::move(done));
             },
             mountBound, timedOut);
+    }
+
+    // Asks the keyring for the share password and waits (bounded) for its answer.
+    CompletionAwaiter<PasswordOutcome> password(QObject *owner, const QString &account) const
+    {
+        const std::shared_ptr<CredentialPort> credentials = services.credentials;
+        return CompletionAwaiter<PasswordOutcome>(
+            owner,
+            [credentials, account](std::function<void(PasswordOutcome)> done) {
+                credentials->password(account, std::move(done));
+            },
+            serviceBound,
+            PasswordOutcome::failure(QStringLiteral("The login keyring didn't answer.")));
+    }
+
+    // Asks one port whether its desktop service is missing; no answer in time says nothing.
+    template <typename Port>
+    CompletionAwaiter<MissingService> missingService(QObject *owner,
+                                                     std::shared_ptr<Port> port) const
+    {
+        return CompletionAwaiter<MissingService>(
+            owner,
+            [port](std::function<void(MissingService)> done) {
+                port->missingService(std::move(done));
+            },
+            serviceBound, std::nullopt);
     }
 };
 
@@ -199,6 +228,7 @@ QCoro::Task<QString> Watchdog::checkVolume()
         else if (d->settings.verboseLogging())
             d->log.record(Kind::volumeOK, *mountPoint);
         d->previousVolumeUp = true;
+        d->reportedMissing.clear();
         setVolumeMounted(true);
         setVolumeMountPoint(*mountPoint);
         co_return tr("Volume mounted");
@@ -213,15 +243,7 @@ QCoro::Task<QString> Watchdog::checkVolume()
     setVolumeMounted(false);
     setVolumeMountPoint(std::nullopt);
 
-    // The mount gets copies of everything it needs; the password goes nowhere else.
-    MountRequest request;
-    request.scheme = rawValue(d->settings.shareProtocol());
-    request.host = host;
-    request.share = share;
-    request.username = d->settings.username();
-    request.password = d->services.credentials->password(d->settings.keychainAccount());
-
-    const MountOutcome outcome = co_await d->mount(this, request);
+    const MountOutcome outcome = co_await repairVolume(host, share);
     if (outcome.ok()) {
         d->log.record(Kind::volumeMounted, outcome.value());
         d->notifier.notify(tr("Plex volume reconnected"),
@@ -229,12 +251,48 @@ QCoro::Task<QString> Watchdog::checkVolume()
         setVolumeMounted(true);
         setVolumeMountPoint(outcome.value());
         d->previousVolumeUp = true;
+        d->reportedMissing.clear();
         co_return tr("Volume remounted");
     }
 
     d->log.record(Kind::volumeMountFailed, outcome.error());
+    co_await reportMissingServices();
     d->notifier.notify(tr("Couldn't mount %1").arg(share), shown(outcome.error()));
     co_return tr("Volume down") + downSeparator + shown(outcome.error());
+}
+
+QCoro::Task<MountOutcome> Watchdog::repairVolume(QString host, QString share)
+{
+    // A keyring that gives no answer fails the repair: a mount without the password would
+    // only end in a misleading password error.
+    const PasswordOutcome password = co_await d->password(this, d->settings.keychainAccount());
+    if (!password.ok())
+        co_return MountOutcome::failure(password.error());
+
+    // The mount gets copies of everything it needs; the password goes nowhere else.
+    MountRequest request;
+    request.scheme = rawValue(d->settings.shareProtocol());
+    request.host = host;
+    request.share = share;
+    request.username = d->settings.username();
+    request.password = password.value();
+    co_return co_await d->mount(this, request);
+}
+
+QCoro::Task<> Watchdog::reportMissingServices()
+{
+    const MissingService keyring = co_await d->missingService(this, d->services.credentials);
+    const MissingService shares = co_await d->missingService(this, d->services.share);
+    QStringList missing;
+    for (const MissingService &found : {keyring, shares}) {
+        if (found && !missing.contains(*found))
+            missing.append(*found);
+    }
+    for (const QString &sentence : std::as_const(missing)) {
+        if (!d->reportedMissing.contains(sentence))
+            d->log.record(Kind::error, sentence);
+    }
+    d->reportedMissing = missing;
 }
 
 // ---- operations on request ------------------------------------------------------------

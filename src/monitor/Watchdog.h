@@ -22,6 +22,9 @@ struct WatchdogTiming
     std::chrono::milliseconds launchBound = std::chrono::seconds(90);
     // Until a mount must have reported back (the mounter gives up on its own after 60 s).
     std::chrono::milliseconds mountBound = std::chrono::seconds(120);
+    // Until the keyring must have given the password, and a look for missing desktop services
+    // must have answered.
+    std::chrono::milliseconds serviceBound = std::chrono::seconds(5);
     // Runs the repeating timer with this period instead of the interval (which is still
     // what timerInterval() reports).
     std::optional<std::chrono::milliseconds> timerPeriod{};
@@ -89,6 +92,10 @@ private:
 
     QCoro::Task<QString> checkPlex();
     QCoro::Task<QString> checkVolume();
+    // Reads the password and mounts the share with it.
+    QCoro::Task<MountOutcome> repairVolume(QString host, QString share);
+    // After a failed repair: records each missing desktop service once, until it is back.
+    QCoro::Task<> reportMissingServices();
     void scheduleTimer();
     void systemDidWake();
 

@@ -17,6 +17,14 @@ using LaunchOutcome = Outcome<QString>;
 // The mount point, or the sentence that says why the share isn't mounted.
 using MountOutcome = Outcome<QString>;
 
+// The share password as the keyring gave it: the password, none (no item, as for a guest
+// share, or no keyring to ask), or the sentence that says why the keyring gave no answer.
+using PasswordOutcome = Outcome<std::optional<QString>>;
+
+// The sentence that names a desktop service the share step relies on and found missing ("The
+// login keyring isn't available."), or none when it is there.
+using MissingService = std::optional<QString>;
+
 struct MountRequest
 {
     QString scheme; // "smb" or "afp"
@@ -45,13 +53,19 @@ public:
     virtual void mount(const MountRequest &request, std::function<void(MountOutcome)> done) = 0;
     // Shows a folder in the file manager.
     virtual void openFolder(const QString &path) = 0;
+    // Whether the service that mounts shares is missing. Never blocks; calls done exactly
+    // once, on any thread.
+    virtual void missingService(std::function<void(MissingService)> done) = 0;
 };
 
 class CredentialPort
 {
 public:
     virtual ~CredentialPort() = default;
-    virtual std::optional<QString> password(const QString &account) = 0;
+    // Never blocks; calls done exactly once, on any thread.
+    virtual void password(const QString &account, std::function<void(PasswordOutcome)> done) = 0;
+    // Whether the keyring is missing. Never blocks; calls done exactly once, on any thread.
+    virtual void missingService(std::function<void(MissingService)> done) = 0;
 };
 
 class NotificationPort

@@ -2,6 +2,7 @@
 
 #include "platform/FileBrowser.h"
 #include "platform/MountTable.h"
+#include "platform/SessionBusNames.h"
 #include "platform/VolumeMounter.h"
 
 std::optional<QString> GvfsShare::mountPoint(const QString &host, const QString &share)
@@ -18,4 +19,12 @@ void GvfsShare::mount(const MountRequest &request, std::function<void(MountOutco
 void GvfsShare::openFolder(const QString &path)
 {
     FileBrowser::openFolder(path);
+}
+
+void GvfsShare::missingService(std::function<void(MissingService)> done)
+{
+    SessionBusNames::missingOwner(
+        QStringLiteral("org.gtk.vfs.Daemon"),
+        QStringLiteral("The desktop's network-share service (GVfs) isn't running."),
+        std::move(done));
 }

@@ -12,4 +12,6 @@ public:
     // gives up on a silent server after its own 60 s.
     void mount(const MountRequest &request, std::function<void(MountOutcome)> done) override;
     void openFolder(const QString &path) override;
+    // GVfs's daemon owns its name on the session bus while it runs.
+    void missingService(std::function<void(MissingService)> done) override;
 };

@@ -1,7 +1,8 @@
 #include "platform/Keychain.h"
 
-#include "platform/GLibPointers.h"
+#include "platform/GAsyncCall.h"
 #include "platform/GObjectList.h"
+#include "platform/SessionBusNames.h"
 
 #include <libsecret/secret.h>
 
@@ -42,6 +43,20 @@ QString notRemoved()
     return QString::fromUtf8(
         QT_TRANSLATE_NOOP("Outcome", "The password couldn't be removed from the login keyring."));
 }
+QString silent()
+{
+    return QStringLiteral("The login keyring didn't answer.");
+}
+
+// The call was cut at the bound or ran into D-Bus's own timeout.
+bool isSilence(const GError *error)
+{
+    return g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED) ||
+           g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT) ||
+           g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_TIMEOUT) ||
+           g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_TIMED_OUT) ||
+           g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_NO_REPLY);
+}
 
 // Items are found by their attributes alone (SECRET_SCHEMA_DONT_MATCH_NAME), so items made
 // with other tools (secret-tool store service Vigilmount account ...) are the same items.
@@ -75,21 +90,37 @@ AttributesPtr attributesFor(const QString &account)
                                                  "account", accountName.constData(), nullptr));
 }
 
-// The secret service connection (libsecret keeps one per process), or none when the session
-// bus or the service is unreachable.
-GObjectPtr<SecretService> connectService(SecretServiceFlags flags)
+// The account's items (locked or not), with the connection they came through, or why the
+// keyring gave none.
+struct Found
 {
-    return GObjectPtr<SecretService>(secret_service_get_sync(flags, nullptr, nullptr));
-}
+    GObjectPtr<SecretService> service;
+    GObjectListPtr items;
+    GErrorPtr error;
+};
 
-// The items for an account, locked or not. False when the search itself failed.
-bool findItems(SecretService *service, const QString &account, GObjectListPtr &items)
+QCoro::Task<Found> findItems(QString account, SecretSearchFlags flags, GCancellable *cancellable)
 {
+    Found found;
     GError *failure = nullptr;
-    items.reset(secret_service_search_sync(service, schema(), attributesFor(account).get(),
-                                           SECRET_SEARCH_ALL, nullptr, &failure));
-    const GErrorPtr error(failure);
-    return !error;
+    const GObjectPtr<GAsyncResult> connected =
+        co_await GAsyncCall([cancellable](GAsyncReadyCallback ready, gpointer data) {
+            secret_service_get(SECRET_SERVICE_OPEN_SESSION, cancellable, ready, data);
+        });
+    found.service.reset(secret_service_get_finish(connected.get(), &failure));
+    found.error.reset(failure);
+    if (!found.service)
+        co_return found;
+
+    const AttributesPtr attributes = attributesFor(account);
+    const GObjectPtr<GAsyncResult> searched =
+        co_await GAsyncCall([&](GAsyncReadyCallback ready, gpointer data) {
+            secret_service_search(found.service.get(), schema(), attributes.get(), flags,
+                                  cancellable, ready, data);
+        });
+    found.items.reset(secret_service_search_finish(found.service.get(), searched.get(), &failure));
+    found.error.reset(failure);
+    co_return found;
 }
 
 bool anyLocked(GList *items)
@@ -113,61 +144,79 @@ struct Utf8Secret
     QByteArray bytes;
 };
 
-// Existing items: only their secret changes, the label stays as created.
-Status replaceSecrets(GList *items, SecretValue *value)
+// Existing, unlocked items: only their secret changes, the label stays as created.
+QCoro::Task<Status> replaceSecrets(GList *items, SecretValue *value, GCancellable *cancellable)
 {
-    if (anyLocked(items))
-        return Status::failure(locked());
     for (GList *item = items; item; item = item->next) {
-        if (!secret_item_set_secret_sync(SECRET_ITEM(item->data), value, nullptr, nullptr))
-            return Status::failure(notSaved());
+        SecretItem *secretItem = SECRET_ITEM(item->data);
+        const GObjectPtr<GAsyncResult> result =
+            co_await GAsyncCall([&](GAsyncReadyCallback ready, gpointer data) {
+                secret_item_set_secret(secretItem, value, cancellable, ready, data);
+            });
+        GError *failure = nullptr;
+        const bool stored = secret_item_set_secret_finish(secretItem, result.get(), &failure);
+        const GErrorPtr error(failure);
+        if (!stored)
+            co_return Status::failure(isSilence(error.get()) ? silent() : notSaved());
     }
-    return Status::success({});
+    co_return Status::success({});
 }
 
 // Why the default collection refused a new item: libsecret reports a locked one like any
 // other refusal, so its state is asked afterwards.
-QString refusalOfNewItem(SecretService *service)
+QCoro::Task<QString> refusalOfNewItem(SecretService *service, GCancellable *cancellable)
 {
-    const GObjectPtr<SecretCollection> collection(secret_collection_for_alias_sync(
-        service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, nullptr));
-    return collection && secret_collection_get_locked(collection.get()) ? locked() : notSaved();
+    const GObjectPtr<GAsyncResult> result =
+        co_await GAsyncCall([&](GAsyncReadyCallback ready, gpointer data) {
+            secret_collection_for_alias(service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE,
+                                        cancellable, ready, data);
+        });
+    const GObjectPtr<SecretCollection> collection(
+        secret_collection_for_alias_finish(result.get(), nullptr));
+    co_return collection &&secret_collection_get_locked(collection.get()) ? locked() : notSaved();
 }
 
 // A new item in the default collection. It fails on a locked collection: no item is created
 // behind the user's back.
-Status storeNew(SecretService *service, const QString &account, SecretValue *value)
+QCoro::Task<Status> storeNew(SecretService *service, QString account, SecretValue *value,
+                             GCancellable *cancellable)
 {
     const QByteArray label = (QStringLiteral("Vigilmount — ") + account).toUtf8();
-    if (!secret_service_store_sync(service, schema(), attributesFor(account).get(),
-                                   SECRET_COLLECTION_DEFAULT, label.constData(), value, nullptr,
-                                   nullptr))
-        return Status::failure(refusalOfNewItem(service));
-    return Status::success({});
+    const AttributesPtr attributes = attributesFor(account);
+    const GObjectPtr<GAsyncResult> result =
+        co_await GAsyncCall([&](GAsyncReadyCallback ready, gpointer data) {
+            secret_service_store(service, schema(), attributes.get(), SECRET_COLLECTION_DEFAULT,
+                                 label.constData(), value, cancellable, ready, data);
+        });
+    GError *failure = nullptr;
+    const bool stored = secret_service_store_finish(service, result.get(), &failure);
+    const GErrorPtr error(failure);
+    if (stored)
+        co_return Status::success({});
+    if (isSilence(error.get()))
+        co_return Status::failure(silent());
+    co_return Status::failure(co_await refusalOfNewItem(service, cancellable));
 }
 
-Status removeItems(const QString &account)
+QCoro::Task<Status> removeItems(GList *items, GCancellable *cancellable)
 {
-    const GObjectPtr<SecretService> secretService = connectService(SECRET_SERVICE_NONE);
-    if (!secretService)
-        return Status::failure(unreachable());
-    GObjectListPtr items;
-    if (!findItems(secretService.get(), account, items))
-        return Status::failure(notRemoved());
-    // An item in a locked keyring still exists: that is a failure, not "nothing to delete".
-    if (anyLocked(items.get()))
-        return Status::failure(locked());
-    for (GList *item = items.get(); item; item = item->next) {
-        if (!secret_item_delete_sync(SECRET_ITEM(item->data), nullptr, nullptr))
-            return Status::failure(notRemoved());
+    for (GList *item = items; item; item = item->next) {
+        SecretItem *secretItem = SECRET_ITEM(item->data);
+        const GObjectPtr<GAsyncResult> result =
+            co_await GAsyncCall([&](GAsyncReadyCallback ready, gpointer data) {
+                secret_item_delete(secretItem, cancellable, ready, data);
+            });
+        GError *failure = nullptr;
+        const bool deleted = secret_item_delete_finish(secretItem, result.get(), &failure);
+        const GErrorPtr error(failure);
+        if (!deleted)
+            co_return Status::failure(isSilence(error.get()) ? silent() : notRemoved());
     }
-    return Status::success({});
+    co_return Status::success({});
 }
 
-std::optional<QString> loadText(SecretItem *item)
+std::optional<QString> secretText(SecretItem *item)
 {
-    if (!secret_item_load_secret_sync(item, nullptr, nullptr))
-        return std::nullopt;
     const SecretValuePtr value(secret_item_get_secret(item));
     if (!value)
         return std::nullopt;
@@ -178,6 +227,47 @@ std::optional<QString> loadText(SecretItem *item)
     return QString::fromUtf8(bytes, static_cast<qsizetype>(length));
 }
 
+QCoro::Task<PasswordOutcome> readPassword(QString account, GCancellable *cancellable)
+{
+    if (account.isEmpty())
+        co_return PasswordOutcome::success(std::nullopt);
+    const Found found = co_await findItems(
+        account, static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_LOAD_SECRETS),
+        cancellable);
+    if (found.error && isSilence(found.error.get()))
+        co_return PasswordOutcome::failure(silent());
+    // No keyring to ask reads like no item: the mount goes ahead without a password.
+    if (found.error || !found.items)
+        co_return PasswordOutcome::success(std::nullopt);
+    if (anyLocked(found.items.get()))
+        co_return PasswordOutcome::failure(locked());
+    co_return PasswordOutcome::success(secretText(SECRET_ITEM(found.items->data)));
+}
+
+QCoro::Task<Status> writePassword(QString password, QString account, GCancellable *cancellable)
+{
+    if (account.isEmpty())
+        co_return Status::failure(notSaved());
+    const Found found = co_await findItems(account, SECRET_SEARCH_ALL, cancellable);
+    if (found.error && isSilence(found.error.get()))
+        co_return Status::failure(silent());
+    if (!found.service)
+        co_return Status::failure(unreachable());
+    if (found.error)
+        co_return Status::failure(password.isEmpty() ? notRemoved() : notSaved());
+    // An item in a locked keyring still exists: removing it fails too.
+    if (anyLocked(found.items.get()))
+        co_return Status::failure(locked());
+    if (password.isEmpty())
+        co_return co_await removeItems(found.items.get(), cancellable);
+
+    const Utf8Secret secret(password);
+    const SecretValuePtr value = secret.value();
+    if (found.items)
+        co_return co_await replaceSecrets(found.items.get(), value.get(), cancellable);
+    co_return co_await storeNew(found.service.get(), account, value.get(), cancellable);
+}
+
 } // namespace
 
 QString service()
@@ -185,41 +275,30 @@ QString service()
     return QStringLiteral("Vigilmount");
 }
 
-std::optional<QString> password(const QString &account)
+void password(const QString &account, std::function<void(PasswordOutcome)> done,
+              std::chrono::milliseconds bound)
 {
-    if (account.isEmpty())
-        return std::nullopt;
-    const GObjectPtr<SecretService> secretService = connectService(SECRET_SERVICE_OPEN_SESSION);
-    if (!secretService)
-        return std::nullopt;
-    GObjectListPtr items;
-    // A locked keyring is a failure, reported like a missing item: no password.
-    if (!findItems(secretService.get(), account, items) || !items || anyLocked(items.get()))
-        return std::nullopt;
-    return loadText(SECRET_ITEM(items->data));
+    BoundedGLib::run<PasswordOutcome>(
+        [account](GCancellable *cancellable) { return readPassword(account, cancellable); }, bound,
+        PasswordOutcome::failure(silent()), std::move(done));
 }
 
-Status save(const QString &password, const QString &account)
+void save(const QString &password, const QString &account, std::function<void(Status)> done,
+          std::chrono::milliseconds bound)
 {
-    if (account.isEmpty())
-        return Status::failure(notSaved());
-    if (password.isEmpty())
-        return removeItems(account);
-    const GObjectPtr<SecretService> secretService = connectService(SECRET_SERVICE_OPEN_SESSION);
-    if (!secretService)
-        return Status::failure(unreachable());
-    GObjectListPtr items;
-    if (!findItems(secretService.get(), account, items))
-        return Status::failure(notSaved());
-    const Utf8Secret secret(password);
-    const SecretValuePtr value = secret.value();
-    return items ? replaceSecrets(items.get(), value.get())
-                 : storeNew(secretService.get(), account, value.get());
+    BoundedGLib::run<Status>(
+        [password, account](GCancellable *cancellable) {
+            return writePassword(password, account, cancellable);
+        },
+        bound, Status::failure(silent()), std::move(done));
 }
 
-bool deleteItem(const QString &account)
+void missingService(std::function<void(std::optional<QString>)> done,
+                    std::chrono::milliseconds bound)
 {
-    return removeItems(account).ok();
+    SessionBusNames::missingOwner(QStringLiteral("org.freedesktop.secrets"),
+                                  QStringLiteral("The login keyring isn't available."),
+                                  std::move(done), bound);
 }
 
 } // namespace Keychain

@@ -2,7 +2,12 @@
 
 #include "platform/Keychain.h"
 
-std::optional<QString> KeyringCredentials::password(const QString &account)
+void KeyringCredentials::password(const QString &account, std::function<void(PasswordOutcome)> done)
 {
-    return Keychain::password(account);
+    Keychain::password(account, std::move(done), m_bound);
+}
+
+void KeyringCredentials::missingService(std::function<void(MissingService)> done)
+{
+    Keychain::missingService(std::move(done), m_bound);
 }

@@ -203,6 +203,7 @@ private Q_SLOTS:
         rig.fake.mountAnswers.answer = Answer::hold;
         auto timerCycle = rig.dog.checkNow("timer");
         QVERIFY(rig.dog.isChecking());
+        QTRY_COMPARE(rig.fake.mountAnswers.held.size(), size_t(1)); // past the password read
         const QStringList before = rig.lines();
         const int lookups = rig.fake.plexLookups + rig.fake.shareLookups;
         QSignalSpy message(&rig.dog, &Watchdog::lastMessageChanged);
@@ -275,9 +276,44 @@ private Q_SLOTS:
         dog.reset();
         QVERIFY(cycle.isReady() && mount.isReady());
         rig.fake.launchAnswers.release(1);
-        rig.fake.mountAnswers.release(1);
+        QCOMPARE(rig.fake.mountAnswers.held.size(), size_t(1)); // it was reading the password
         QTest::qWait(20);
         QCOMPARE(rig.lines(), before);
+    }
+
+    // A keyring that fails or stays silent fails the repair without a mount; a missing
+    // desktop service is recorded once until a mount works again.
+    void keyringFailuresAndMissingServices()
+    {
+        QuietRig rig({.serviceBound = 40ms});
+        rig.configureShare();
+        const QString silent = "The login keyring didn't answer.";
+        for (const Answer answer : {Answer::fail, Answer::hold}) {
+            rig.fake.passwordAnswers.answer = answer;
+            rig.cycle();
+            const QString failure = answer == Answer::fail ? keyringLocked : silent;
+            QCOMPARE(rig.lines().last(), "volumeMountFailed: " + failure);
+            QCOMPARE(rig.dog.lastMessage(), "Plex running" + dot + "Volume down" + dash + failure);
+        }
+        QVERIFY(rig.fake.requests.isEmpty());
+
+        rig.fake.passwordAnswers.answer = Answer::succeed;
+        const QString noKeyring = "The login keyring isn't available.";
+        const QString noGvfs = "The desktop's network-share service (GVfs) isn't running.";
+        const auto errorsAfter = [&rig](const std::optional<QString> &missing, Answer mount) {
+            rig.fake.missing = missing;
+            rig.fake.mountAnswers.answer = mount;
+            rig.cycle();
+            return rig.lines().filter(QRegularExpression("^error: ")).size();
+        };
+        QCOMPARE(errorsAfter(noKeyring, Answer::fail), 1);
+        QCOMPARE(rig.lines().last(), "error: " + noKeyring); // after the failure it explains
+        QCOMPARE(errorsAfter(noKeyring, Answer::fail), 1);
+        QCOMPARE(errorsAfter(noGvfs, Answer::fail), 2);
+        QCOMPARE(errorsAfter(std::nullopt, Answer::fail), 2);
+        QCOMPARE(errorsAfter(noGvfs, Answer::fail), 3);
+        QCOMPARE(errorsAfter(noGvfs, Answer::succeed), 3);
+        QCOMPARE(errorsAfter(noGvfs, Answer::fail), 4);
     }
 
     void startRunsItsStepsInOrderAndStopEndsTheTimer()

@@ -1,7 +1,8 @@
+#include "KeychainWait.h"
 #include "app/ProductionServices.h"
 #include "history/EventLog.h"
 #include "monitor/Watchdog.h"
-#include "platform/Keychain.h"
+#include "platform/KeyringCredentials.h"
 #include "platform/MountTable.h"
 #include "platform/ServerProcessScanner.h"
 #include "settings/AppSettings.h"
@@ -12,9 +13,11 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
 
 using Kind = LogEvent::Kind;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -96,7 +99,7 @@ private Q_SLOTS:
         settings->setServerHost(env("VIGILMOUNT_SMB_HOST"));
         settings->setShareName(QStringLiteral("media"));
         settings->setUsername(env("VIGILMOUNT_SMB_USER"));
-        QVERIFY(Keychain::save(env("VIGILMOUNT_SMB_PASSWORD"), settings->keychainAccount()));
+        QVERIFY(KeychainWait::save(env("VIGILMOUNT_SMB_PASSWORD"), settings->keychainAccount()));
     }
 
     void cleanupTestCase()
@@ -157,7 +160,7 @@ private Q_SLOTS:
     void aRefusedPasswordIsRecordedAndNotified()
     {
         settings->setWatchPlex(false);
-        QVERIFY(Keychain::save(QStringLiteral("wrong password"), settings->keychainAccount()));
+        QVERIFY(KeychainWait::save(QStringLiteral("wrong password"), settings->keychainAccount()));
         Watchdog dog(*settings, *log, makeProductionServices());
         const int posted = int(notifications().size());
         const QString refused =
@@ -170,6 +173,26 @@ private Q_SLOTS:
         QCOMPARE(notifications().last()[QStringLiteral("summary")].toString(),
                  QStringLiteral("Couldn't mount media"));
         QCOMPARE(notifications().last()[QStringLiteral("body")].toString(), refused);
+    }
+
+    // A keyring that does not answer fails the repair within its bound, and the cycle never
+    // blocks the main thread meanwhile.
+    void aStoppedKeyringFailsTheRepairWithoutBlocking()
+    {
+        settings->setWatchPlex(false);
+        WatchdogServices services = makeProductionServices();
+        services.credentials = std::make_shared<KeyringCredentials>(1s);
+        Watchdog dog(*settings, *log, services, {.serviceBound = 1s});
+        QVERIFY(KeychainWait::signalKeyring(SIGSTOP));
+        int ticks = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(50ms);
+        const auto records = check(dog);
+        QVERIFY(KeychainWait::signalKeyring(SIGCONT));
+        QVERIFY(records.contains(std::pair{Kind::volumeMountFailed,
+                                           QStringLiteral("The login keyring didn't answer.")}));
+        QVERIFY2(ticks >= 15, QByteArray::number(ticks).constData());
     }
 };
 

@@ -1,6 +1,6 @@
 #include "TabSupport.h"
 
-#include "platform/Keychain.h"
+#include "KeychainWait.h"
 #include "platform/LaunchAtLogin.h"
 #include "ui/settings/GeneralSettingsView.h"
 #include "ui/settings/HistoryListModel.h"
@@ -11,6 +11,7 @@
 #include "ui/settings/VolumeSettingsView.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QListView>
 #include <QMenu>
 #include <QProcess>
@@ -217,10 +218,10 @@ private Q_SLOTS:
         QTest::keyClicks(child<QLineEdit>("passwordField"), "pw-1");
         QTest::keyClicks(child<QLineEdit>("userField"), "bob");
         for (const QString user : {"", "b", "bo", "bob"})
-            QCOMPARE(Keychain::password(user + "@box.lan/media"), "pw-1");
+            QTRY_COMPARE(KeychainWait::stored(user + "@box.lan/media"), QStringLiteral("pw-1"));
 
         retype("passwordField", QString());
-        QCOMPARE(Keychain::password("bob@box.lan/media"), std::nullopt);
+        QTRY_COMPARE(KeychainWait::stored("bob@box.lan/media"), std::nullopt);
     }
 
     // History.
@@ -339,17 +340,29 @@ private Q_SLOTS:
         QVERIFY(exportTo("history.tsv").startsWith("timestamp\tevent\tdetail\n"));
         QCOMPARE(redLine("exportError"), QString());
 
-        // An account with no item yet: removing its password succeeds on a locked keyring.
-        w->settings.setShareName("locked");
+        // A stopped keyring: typing goes on, and the write gives up at its bound.
+        w->settings.setShareName(QStringLiteral("locked"));
         view = volume();
+        QVERIFY(KeychainWait::signalKeyring(SIGSTOP));
+        QElapsedTimer typing;
+        typing.start();
+        QTest::keyClicks(child<QLineEdit>("passwordField"), QStringLiteral("x"));
+        QVERIFY2(typing.elapsed() < 1000, QByteArray::number(typing.elapsed()).constData());
+        QTRY_COMPARE_WITH_TIMEOUT(redLine("keyringError"),
+                                  QStringLiteral("The login keyring didn't answer."), 8000);
+        QVERIFY(KeychainWait::signalKeyring(SIGCONT));
+        retype("passwordField", QString());
+        QTRY_COMPARE(redLine("keyringError"), QString());
+
+        // An account with no item yet: removing its password succeeds on a locked keyring.
         QCOMPARE(QProcess::execute(qEnvironmentVariable("VIGILMOUNT_HARNESS_DIR") +
                                    "/tools/keyring-lock.sh"),
                  0);
         const auto unlock = qScopeGuard([] { QVERIFY(unlockKeyring()); });
         QTest::keyClicks(child<QLineEdit>("passwordField"), "pw");
-        QCOMPARE(redLine("keyringError"), "The login keyring is locked.");
+        QTRY_COMPARE(redLine("keyringError"), "The login keyring is locked.");
         retype("passwordField", QString());
-        QCOMPARE(redLine("keyringError"), QString());
+        QTRY_COMPARE(redLine("keyringError"), QString());
     }
 };
 

@@ -19,11 +19,13 @@ inline const QString launchError = QStringLiteral("Plex Media Server wasn't foun
 inline const QString mountedAt =
     QStringLiteral("/run/user/1000/gvfs/smb-share:server=box,share=media");
 inline const QString mountError = QStringLiteral("The server didn't respond in time. (code 110)");
+inline const QString keyringLocked = QStringLiteral("The login keyring is locked.");
 } // namespace EngineFakes
 
 enum class Answer { succeed, fail, hold };
 
-// Answers a launch or a mount at once, or holds it until the test calls release(i).
+// Answers a launch, a mount or a password read at once, or holds it until the test calls
+// release(i).
 template <typename Outcome> class Answering
 {
 public:
@@ -32,12 +34,13 @@ public:
     Answer answer = Answer::succeed;
     std::vector<std::function<void(Outcome)>> held;
 
-    void operator()(std::function<void(Outcome)> done)
+    // ok: the success of this call, when it differs from the usual one.
+    void operator()(std::function<void(Outcome)> done, const std::optional<Outcome> &ok = {})
     {
         if (answer == Answer::hold)
             held.push_back(std::move(done));
         else
-            done(answer == Answer::succeed ? m_ok : m_failed);
+            done(answer == Answer::succeed ? ok.value_or(m_ok) : m_failed);
     }
     // Answers the i-th held call with success (again, when called twice).
     void release(std::size_t i = 0) { held.at(i)(m_ok); }
@@ -64,6 +67,10 @@ struct FakeMachine : WakePort, MediaServerPort, SharePort, CredentialPort, Notif
                                            LaunchOutcome::failure(EngineFakes::launchError)};
     Answering<MountOutcome> mountAnswers{MountOutcome::success(EngineFakes::mountedAt),
                                          MountOutcome::failure(EngineFakes::mountError)};
+    Answering<PasswordOutcome> passwordAnswers{
+        PasswordOutcome::success(std::nullopt),
+        PasswordOutcome::failure(EngineFakes::keyringLocked)};
+    MissingService missing; // what the share and the keyring both report missing
     std::function<void()> onPermissionRequest = [] {};
 
     void wake() { Q_EMIT didWake(); }
@@ -83,10 +90,13 @@ struct FakeMachine : WakePort, MediaServerPort, SharePort, CredentialPort, Notif
         mountAnswers(std::move(done));
     }
     void openFolder(const QString &) override {}
-    std::optional<QString> password(const QString &account) override
+    void password(const QString &account, std::function<void(PasswordOutcome)> done) override
     {
-        return passwords.contains(account) ? std::optional(passwords[account]) : std::nullopt;
+        const auto stored =
+            passwords.contains(account) ? std::optional(passwords[account]) : std::nullopt;
+        passwordAnswers(std::move(done), PasswordOutcome::success(stored));
     }
+    void missingService(std::function<void(MissingService)> done) override { done(missing); }
     void requestPermission() override { onPermissionRequest(); }
     void post(const QString &identifier, const QString &title, const QString &body) override
     {

@@ -153,24 +153,56 @@ void VolumeSettingsView::showEvent(QShowEvent *event)
 
 void VolumeSettingsView::loadPassword()
 {
-    const QString stored = Keychain::password(m_settings.keychainAccount()).value_or(QString());
-    m_passwordField->setText(stored);
-    passwordEdited(stored);
+    const QString account = m_settings.keychainAccount();
+    Keychain::password(account, [view = QPointer(this), account,
+                                 edits = m_edits](const Keychain::PasswordOutcome &stored) {
+        // Typing, a queued write or another account since the read began wins over it.
+        if (!view || view->m_edits != edits || view->m_writing || !view->m_queuedWrites.isEmpty() ||
+            view->m_settings.keychainAccount() != account)
+            return;
+        if (!stored) {
+            showError(view->m_keyringError, stored.error());
+            return;
+        }
+        showError(view->m_keyringError, std::nullopt);
+        view->m_password = stored.value().value_or(QString());
+        view->m_passwordField->setText(view->m_password);
+    });
 }
 
 void VolumeSettingsView::passwordEdited(const QString &password)
 {
     if (password == m_password)
         return;
+    ++m_edits;
     m_password = password;
     storePassword();
 }
 
 void VolumeSettingsView::storePassword()
 {
+    const QString account = m_settings.keychainAccount();
+    m_queuedWrites.removeIf([&](const PasswordWrite &queued) { return queued.account == account; });
+    m_queuedWrites.append({account, m_password});
+    writeNextPassword();
+}
+
+void VolumeSettingsView::writeNextPassword()
+{
+    if (m_writing || m_queuedWrites.isEmpty())
+        return;
+    m_writing = true;
+    const PasswordWrite write = m_queuedWrites.takeFirst();
     // An empty password removes the item.
-    const Status saved = Keychain::save(m_password, m_settings.keychainAccount());
-    showError(m_keyringError, saved ? std::nullopt : std::optional(saved.error()));
+    Keychain::save(write.password, write.account, [view = QPointer(this)](const Status &saved) {
+        if (!view)
+            return;
+        view->m_writing = false;
+        // The red line tells how the newest write went.
+        if (view->m_queuedWrites.isEmpty())
+            showError(view->m_keyringError, saved ? std::nullopt : std::optional(saved.error()));
+        view->writeNextPassword();
+    });
 }
 
 void VolumeSettingsView::usernameChanged(const QString &username)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QWidget>
 #include <optional>
@@ -39,8 +40,10 @@ private:
     void connectControls();
     void loadPassword();
     void passwordEdited(const QString &password);
-    // Writes the edited password under the current account and shows whether that worked.
+    // Queues the edited password for the current account; the answer shows in the red line.
     void storePassword();
+    // Starts the next queued keyring write once the previous one has answered.
+    void writeNextPassword();
     void usernameChanged(const QString &username);
     void mountNow();
     void refresh();
@@ -50,6 +53,17 @@ private:
 
     // The password being edited; it lives only here and in the keyring.
     QString m_password;
+    // Keyring writes run one at a time, oldest account first; a later password for the same
+    // account replaces a queued one, so the latest write wins.
+    struct PasswordWrite
+    {
+        QString account;
+        QString password;
+    };
+    QList<PasswordWrite> m_queuedWrites;
+    bool m_writing = false;
+    // Counts edits, so that a read answered after typing doesn't overwrite the field.
+    int m_edits = 0;
     std::optional<QString> m_testResult;
     bool m_testing = false;
     QString m_lastUsername;
