@@ -60,8 +60,8 @@ void EventLog::openHistory(const QString &directory)
 {
     if (!PrivateFile::ensureOwnFolder(directory)) {
         m_access = FileAccess::none;
-        reportOnce(QStringLiteral("The history folder %1 isn't a folder of yours; the history "
-                                  "is kept in memory only.")
+        reportOnce(QStringLiteral("The history folder %1 couldn't be created or isn't a folder "
+                                  "of yours; the history is kept in memory only.")
                        .arg(directory));
         return;
     }
