@@ -2,34 +2,18 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 #include <limits>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
-constexpr QFileDevice::Permissions userOnlyFile = QFile::ReadOwner | QFile::WriteOwner;
 constexpr qsizetype longestLine = 1024 * 1024; // the program never writes a line this long
 constexpr qint64 readChunk = 64 * 1024;
-
-// Appends one encoded line. A file that does not end in a line feed (an append torn by a
-// crash or a full disk) gets one first, so the torn line cannot swallow this record.
-bool appendToFile(const QString &path, const QByteArray &line)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered))
-        return !QFile::exists(path) && writeFileAtomically(path, line);
-    const qint64 size = file.size();
-    QByteArray bytes = line;
-    if (size > 0) {
-        char last = '\n';
-        if (file.seek(size - 1) && file.read(&last, 1) == 1 && last != '\n')
-            bytes.prepend('\n');
-    }
-    return file.seek(size) && file.write(bytes) == bytes.size();
-}
 
 QByteArray encodeAll(const QList<LogEvent> &events)
 {
@@ -42,22 +26,19 @@ QByteArray encodeAll(const QList<LogEvent> &events)
     return buffer;
 }
 
-} // namespace
-
-bool writeFileAtomically(const QString &path, const QByteArray &bytes)
+// Tabs and line breaks inside a field would split its column or its row.
+void appendField(QString &text, const QString &field)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
+    const qsizetype start = text.size();
+    text.append(field);
+    for (qsizetype i = start; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\t' || c == u'\r' || c == u'\n')
+            text[i] = u' ';
     }
-    if (!file.commit())
-        return false;
-    QFile::setPermissions(path, userOnlyFile);
-    return true;
 }
+
+} // namespace
 
 QString EventLog::defaultDirectory()
 {
@@ -71,11 +52,47 @@ EventLog::EventLog(const QString &directory, LineSink systemLog, QObject *parent
     : QObject(parent), m_filePath(directory + QStringLiteral("/events.jsonl")),
       m_systemLog(std::move(systemLog))
 {
-    // A folder that cannot be created leaves a history that lives in memory only.
-    if (QDir().mkpath(directory))
-        QFile::setPermissions(directory, userOnlyFile | QFile::ExeOwner);
     m_writer.setMaxThreadCount(1);
-    m_events = loadFile(m_filePath);
+    openHistory(directory);
+}
+
+void EventLog::openHistory(const QString &directory)
+{
+    if (!PrivateFile::ensureOwnFolder(directory)) {
+        m_access = FileAccess::none;
+        reportOnce(QStringLiteral("The history folder %1 couldn't be created or isn't a folder "
+                                  "of yours; the history is kept in memory only.")
+                       .arg(directory));
+        return;
+    }
+    // Never through a link, and never blocking on a pipe or a device.
+    const int fd = ::open(QFile::encodeName(m_filePath).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT)
+        return;
+    QFile file;
+    if (fd >= 0 && !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        ::close(fd);
+    const bool own = file.isOpen() ? PrivateFile::isOwnRegularFile(int(file.handle()))
+                                   : PrivateFile::isOwnRegularFile(m_filePath);
+    if (!own) {
+        m_access = FileAccess::none;
+        reportOnce(QStringLiteral("The history file %1 isn't a regular file of yours; it is left "
+                                  "alone and the history is kept in memory only.")
+                       .arg(m_filePath));
+        return;
+    }
+    std::optional<QList<LogEvent>> records;
+    if (file.isOpen())
+        records = readRecords(file);
+    if (!records) {
+        m_access = FileAccess::appendOnly;
+        reportOnce(QStringLiteral("The history file %1 couldn't be read; it is kept as it is and "
+                                  "new records are only added to its end.")
+                       .arg(m_filePath));
+        return;
+    }
+    m_events = std::move(*records);
 }
 
 EventLog::~EventLog()
@@ -88,7 +105,11 @@ QList<LogEvent> EventLog::loadFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
+    return readRecords(file).value_or(QList<LogEvent>());
+}
 
+std::optional<QList<LogEvent>> EventLog::readRecords(QIODevice &file)
+{
     // Memory stays bounded by the kept records, one chunk and one (bounded) line: the newest
     // records live in a ring that overwrites the oldest once it is full.
     std::vector<LogEvent> ring;
@@ -141,6 +162,8 @@ QList<LogEvent> EventLog::loadFile(const QString &path)
             rest.remove_prefix(feed + 1);
         }
     }
+    if (got < 0)
+        return std::nullopt;
     if (!skippingLine)
         takePending();
     std::rotate(ring.begin(), ring.begin() + qsizetype(oldest), ring.end());
@@ -170,21 +193,37 @@ void EventLog::record(LogEvent::Kind kind, const QString &detail)
 
 void EventLog::appendLine(const LogEvent &event)
 {
-    // The system log and the file are both written on the writer thread, in record order.
-    const QByteArray line = event.toJson() + '\n';
+    // The file and the system log are both written on the writer thread, in record order; the
+    // file first, so a log daemon that does not read never holds a record back.
+    const bool toFile = m_access != FileAccess::none;
+    const QByteArray line = toFile ? event.toJson() + '\n' : QByteArray();
     m_writer.start(
-        [this, path = m_filePath, line, logLine = systemLogLine(event.kind, event.detail)] {
+        [this, toFile, path = m_filePath, line, logLine = systemLogLine(event.kind, event.detail)] {
+            if (toFile)
+                reportWrite(PrivateFile::appendLine(path, line));
             if (m_systemLog)
                 m_systemLog(logLine);
-            reportWrite(appendToFile(path, line));
         });
 }
 
 void EventLog::rewriteFile()
 {
+    // A file that could not be read (or is not ours) is never replaced by what memory holds.
+    if (m_access != FileAccess::full)
+        return;
     m_writer.start([this, path = m_filePath, snapshot = m_events] {
         reportWrite(writeFileAtomically(path, encodeAll(snapshot)));
     });
+}
+
+void EventLog::reportOnce(const QString &text)
+{
+    if (m_reported.contains(text))
+        return;
+    m_reported.insert(text);
+    if (m_systemLog)
+        m_writer.start(
+            [this, line = QStringLiteral("[Vigilmount] ") + text] { m_systemLog(line); });
 }
 
 void EventLog::reportWrite(bool ok)
@@ -209,14 +248,34 @@ void EventLog::prune(qint64 olderThanDays)
 {
     // Plain arithmetic on seconds, saturated so that an absurd retention keeps everything.
     constexpr qint64 maxDays = std::numeric_limits<qint64>::max() / 86'400'000 / 2;
-    const Instant now = Clock::now();
-    const Instant cutoff = olderThanDays >= maxDays ? Instant::min()
-                           : olderThanDays <= -maxDays
-                               ? Instant::max()
-                               : Clock::secondsAgo(now, olderThanDays * 86'400);
+    Instant cutoff = Instant::min();
+    if (olderThanDays <= -maxDays) {
+        cutoff = Instant::max();
+    } else if (olderThanDays < maxDays) {
+        const std::optional<Instant> now = plausibleNow(olderThanDays);
+        if (!now)
+            return;
+        cutoff = Clock::secondsAgo(*now, olderThanDays * 86'400);
+    }
     m_events.removeIf([cutoff](const LogEvent &event) { return event.date < cutoff; });
     Q_EMIT eventsChanged();
     rewriteFile();
+}
+
+std::optional<Instant> EventLog::plausibleNow(qint64 olderThanDays)
+{
+    const Instant now = Clock::now();
+    if (m_events.isEmpty() || olderThanDays <= 0)
+        return now;
+    const auto newest =
+        std::max_element(m_events.cbegin(), m_events.cend(),
+                         [](const LogEvent &a, const LogEvent &b) { return a.date < b.date; });
+    if (now <= newest->date + std::chrono::seconds(olderThanDays * 86'400))
+        return now;
+    reportOnce(QStringLiteral("The clock is more than %1 days ahead of the newest history "
+                              "record; deleting old records waits until the clock is plausible.")
+                   .arg(olderThanDays));
+    return std::nullopt;
 }
 
 void EventLog::clear()
@@ -254,7 +313,7 @@ QString EventLog::exportTSV(const std::optional<QList<LogEvent>> &records) const
         text.append(QLatin1Char('\t'));
         text.append(LogEvent::rawValueView(event.kind));
         text.append(QLatin1Char('\t'));
-        text.append(event.detail);
+        appendField(text, event.detail);
     }
     return text;
 }

@@ -231,7 +231,12 @@ void appendJsonString(QByteArray &out, const QByteArray &utf8)
 
 LogEvent LogEvent::make(Kind kind, const QString &detail)
 {
-    return LogEvent{QUuid::createUuid(), Clock::now(), kind, detail};
+    if (detail.size() <= maxDetailLength)
+        return LogEvent{QUuid::createUuid(), Clock::now(), kind, detail};
+    qsizetype cut = maxDetailLength - 1;      // room for the ellipsis
+    if (detail.at(cut - 1).isHighSurrogate()) // never half a character
+        --cut;
+    return LogEvent{QUuid::createUuid(), Clock::now(), kind, detail.left(cut) + QChar(0x2026)};
 }
 
 QString LogEvent::rawValue(Kind kind)

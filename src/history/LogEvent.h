@@ -34,8 +34,11 @@ struct LogEvent
     Kind kind = Kind::info;
     QString detail;
 
-    // A new record with a fresh random id, stamped with the current clock.
+    // A new record with a fresh random id, stamped with the current clock. A detail longer
+    // than maxDetailLength is cut there and ends with "…": even escaped to six bytes a
+    // character, the record's line stays far below the loader's 1 MiB line limit.
     static LogEvent make(Kind kind, const QString &detail);
+    static constexpr qsizetype maxDetailLength = 64 * 1024;
 
     bool operator==(const LogEvent &other) const = default;
 

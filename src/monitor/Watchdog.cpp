@@ -328,8 +328,9 @@ void Watchdog::openVolume()
 
 void Watchdog::start()
 {
-    d->log.record(Kind::appStarted);
+    // The prune first: it judges the clock against the newest record of earlier runs.
     d->log.prune(std::max(AppSettings::minimumRetentionDays, d->settings.logRetentionDays()));
+    d->log.record(Kind::appStarted);
     d->notifier.requestPermissionIfEnabled();
 
     // Every later set re-arms the timer, also with an unchanged value.

@@ -135,7 +135,7 @@ private Q_SLOTS:
             at("2025-03-02T10:00:00Z", Kind::volumeOK, QString()),
         };
         QCOMPARE(log.exportTSV(two), QStringLiteral("timestamp\tevent\tdetail\n"
-                                                    "2025-03-01T08:15:00Z\tplexDown\ta\tb\n"
+                                                    "2025-03-01T08:15:00Z\tplexDown\ta b\n"
                                                     "2025-03-02T10:00:00Z\tvolumeOK\t"));
     }
 };
