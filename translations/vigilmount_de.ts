@@ -360,6 +360,22 @@ Starten Sie es aus einer Desktop-Sitzung oder führen Sie „vigilmount --headle
         <source>The server address or share name isn&apos;t a valid URL.</source>
         <translation>Serveradresse oder Freigabename ergeben keine gültige URL.</translation>
     </message>
+    <message>
+        <source>The login keyring didn&apos;t answer.</source>
+        <translation>Der Anmeldeschlüsselbund hat nicht geantwortet.</translation>
+    </message>
+    <message>
+        <source>The desktop&apos;s network-share service (GVfs) isn&apos;t running.</source>
+        <translation>Der Netzwerkfreigabe-Dienst der Arbeitsumgebung (GVfs) läuft nicht.</translation>
+    </message>
+    <message>
+        <source>The login keyring isn&apos;t available.</source>
+        <translation>Der Anmeldeschlüsselbund ist nicht verfügbar.</translation>
+    </message>
+    <message>
+        <source>The desktop session bus isn&apos;t available.</source>
+        <translation>Der Sitzungsbus der Arbeitsumgebung ist nicht verfügbar.</translation>
+    </message>
 </context>
 <context>
     <name>PlexSettingsView</name>

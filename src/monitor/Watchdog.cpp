@@ -111,7 +111,8 @@ struct Watchdog::Private
                 credentials->password(account, std::move(done));
             },
             serviceBound,
-            PasswordOutcome::failure(QStringLiteral("The login keyring didn't answer.")));
+            PasswordOutcome::failure(QString::fromUtf8(
+                QT_TRANSLATE_NOOP("Outcome", "The login keyring didn't answer."))));
     }
 
     // Asks one port whether its desktop service is missing; no answer in time says nothing.

@@ -25,6 +25,7 @@ void GvfsShare::missingService(std::function<void(MissingService)> done)
 {
     SessionBusNames::missingOwner(
         QStringLiteral("org.gtk.vfs.Daemon"),
-        QStringLiteral("The desktop's network-share service (GVfs) isn't running."),
+        QString::fromUtf8(QT_TRANSLATE_NOOP(
+            "Outcome", "The desktop's network-share service (GVfs) isn't running.")),
         std::move(done));
 }

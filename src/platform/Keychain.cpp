@@ -45,7 +45,7 @@ QString notRemoved()
 }
 QString silent()
 {
-    return QStringLiteral("The login keyring didn't answer.");
+    return QString::fromUtf8(QT_TRANSLATE_NOOP("Outcome", "The login keyring didn't answer."));
 }
 
 // The call was cut at the bound or ran into D-Bus's own timeout.
@@ -296,9 +296,10 @@ void save(const QString &password, const QString &account, std::function<void(St
 void missingService(std::function<void(std::optional<QString>)> done,
                     std::chrono::milliseconds bound)
 {
-    SessionBusNames::missingOwner(QStringLiteral("org.freedesktop.secrets"),
-                                  QStringLiteral("The login keyring isn't available."),
-                                  std::move(done), bound);
+    SessionBusNames::missingOwner(
+        QStringLiteral("org.freedesktop.secrets"),
+        QString::fromUtf8(QT_TRANSLATE_NOOP("Outcome", "The login keyring isn't available.")),
+        std::move(done), bound);
 }
 
 } // namespace Keychain

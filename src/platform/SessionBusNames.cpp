@@ -45,7 +45,8 @@ QCoro::Task<Missing> askOwner(QString name, QString absent, std::chrono::millise
 
 QString busMissing()
 {
-    return QStringLiteral("The desktop session bus isn't available.");
+    return QString::fromUtf8(
+        QT_TRANSLATE_NOOP("Outcome", "The desktop session bus isn't available."));
 }
 
 void missingOwner(const QString &name, const QString &absent,
