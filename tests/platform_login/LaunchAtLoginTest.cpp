@@ -2,62 +2,31 @@
 #include "PlatformTestSupport.h"
 #include "SmallDisk.h"
 
-#include <QTemporaryDir>
-
 using namespace Qt::StringLiterals;
 using PlatformTestSupport::writeFile;
-
-namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray entryWith(const QByteArray &extra, const QByteArray &exec = "/bin/sh")
-{
-    return "[Desktop Entry]\nType=Application\nName=Vigilmount\nExec=" + exec + "\n" + extra;
-}
-
-} // namespace
 
 class LaunchAtLoginTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_entry;
+    const QString m_folder = qEnvironmentVariable("XDG_CONFIG_HOME") + u"/autostart"_s;
+    const QString m_entry = m_folder + u"/vigilmount.desktop"_s;
+
+    static QByteArray readAll(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    static QByteArray entryWith(const QByteArray &extra, const QByteArray &exec = "/bin/sh")
+    {
+        return "[Desktop Entry]\nType=Application\nName=Vigilmount\nExec=" + exec + "\n" + extra;
+    }
 
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->filePath(u"config"_s)));
-        m_entry = m_dir->filePath(u"config/autostart/vigilmount.desktop"_s);
-    }
-
-    void cleanup() { m_dir.reset(); }
-
-    // A private entry that starts the running binary; off removes it.
-    void entryForTheRunningBinary()
-    {
-        LaunchAtLogin login;
-        QVERIFY(!login.isEnabled());
-        QVERIFY(login.setEnabled(true).ok());
-        QVERIFY(login.isEnabled());
-        const QList<QByteArray> lines = readAll(m_entry).split('\n');
-        QCOMPARE(lines.first(), QByteArray("[Desktop Entry]"));
-        QVERIFY(lines.contains("Type=Application"));
-        const QString program = QCoreApplication::applicationFilePath();
-        QVERIFY(lines.contains("Exec=\"" + QFile::encodeName(program) + "\""));
-        QCOMPARE(QFileInfo(m_entry).permissions() & 0x0777,
-                 QFileDevice::ReadUser | QFileDevice::WriteUser);
-
-        QVERIFY(login.setEnabled(false).ok());
-        QVERIFY(!QFile::exists(m_entry));
-        QVERIFY(login.setEnabled(false).ok());
-        QCOMPARE(login.lastError(), std::nullopt);
+        QDir(m_folder).removeRecursively();
+        QFile::remove(m_folder);
     }
 
     void statuses_data()
@@ -87,45 +56,52 @@ private Q_SLOTS:
         QCOMPARE(login.isEnabled(), status == LaunchAtLogin::enabled);
     }
 
+    // Not even root writes below a file or unlinks a folder; the entry is far smaller than a
+    // save file's buffer, so only a checked write sees a full disk.
     void failuresAreReportedUntilAChangeWorks_data()
     {
         QTest::addColumn<bool>("enable");
         QTest::addColumn<QString>("error");
-        // A file where the folder should be: not even root can write below it.
         QTest::newRow("autostart is a file") << true << u"Not a directory"_s;
-        // A folder where the entry should be cannot be unlinked.
         QTest::newRow("entry is a folder") << false << u"Is a directory"_s;
+        QTest::newRow("full disk") << true << u"No space left on device"_s;
     }
 
     void failuresAreReportedUntilAChangeWorks()
     {
         QFETCH(bool, enable);
         QFETCH(QString, error);
-        const QString blocker = enable ? QFileInfo(m_entry).absolutePath() : m_entry;
-        QVERIFY(enable ? writeFile(blocker, "x") : QDir().mkpath(blocker + u"/inside"_s));
+        const QByteArray before = entryWith("X-GNOME-Autostart-enabled=false\n");
+        std::optional<SmallDisk> disk;
+        if (QTest::currentDataTag() == "full disk"_ba) {
+            disk.emplace(m_folder);
+            QVERIFY(disk->mounted() && writeFile(m_entry, before) && disk->fill());
+        } else {
+            QVERIFY(enable ? writeFile(m_folder, "x") : QDir().mkpath(m_entry + u"/inside"_s));
+        }
         LaunchAtLogin login;
         QCOMPARE(login.setEnabled(enable).error(), error);
         QCOMPARE(login.lastError().value_or(QString()), error);
-
-        // The next change that works clears the error.
-        QVERIFY(enable ? QFile::remove(blocker) : QDir(blocker).removeRecursively());
-        QVERIFY(login.setEnabled(enable).ok());
-        QCOMPARE(login.lastError(), std::nullopt);
-        QCOMPARE(login.isEnabled(), enable);
-    }
-
-    // The entry is far smaller than a save file's buffer: only a checked write sees the failure.
-    void aFullDiskKeepsTheEntryAndSaysWhy()
-    {
-        SmallDisk disk(QFileInfo(m_entry).absolutePath());
-        QVERIFY(disk.mounted());
-        const QByteArray before = entryWith("X-GNOME-Autostart-enabled=false\n");
-        QVERIFY(writeFile(m_entry, before));
-        QVERIFY(disk.fill());
-        LaunchAtLogin login;
-        QCOMPARE(login.setEnabled(true).error(), u"No space left on device"_s);
         QVERIFY(!login.isEnabled());
-        QCOMPARE(readAll(m_entry), before);
+        QVERIFY(!disk || readAll(m_entry) == before);
+
+        // Changes that work clear the error; on is a private entry that starts this program.
+        if (disk)
+            disk->release();
+        else
+            QVERIFY(enable ? QFile::remove(m_folder) : QDir(m_entry).removeRecursively());
+        const QByteArray exec = "Exec=\"" + QFile::encodeName(qApp->applicationFilePath()) + '"';
+        for (const bool on : {enable, !enable}) {
+            QVERIFY(login.setEnabled(on).ok());
+            QCOMPARE(login.lastError(), std::nullopt);
+            QCOMPARE(login.isEnabled(), on);
+            const QList<QByteArray> lines = readAll(m_entry).split('\n');
+            QCOMPARE(lines.first(), on ? "[Desktop Entry]"_ba : QByteArray());
+            QCOMPARE(lines.contains("Type=Application") && lines.contains(exec), on);
+            QCOMPARE(QFileInfo(m_entry).permissions() & 0x0777,
+                     on ? QFileDevice::ReadUser | QFileDevice::WriteUser
+                        : QFileDevice::Permissions());
+        }
     }
 };
 

@@ -1,12 +1,14 @@
 #include "platform/PlexController.h"
 #include "PlatformTestSupport.h"
 #include "platform/PlexMediaServer.h"
+#include "platform/ProcessSetup.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServerProcessScanner.h"
 
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <sys/stat.h>
 
 using namespace PlexController;
 using namespace Qt::StringLiterals;
@@ -18,6 +20,8 @@ const QString standIn = QStringLiteral(STANDIN_PATH);
 const QString otherStandIn = QStringLiteral(OTHER_STANDIN_PATH);
 const QByteArray entryText = "[Desktop Entry]\nType=Application\nName=Plex Media Server\nExec=\"" +
                              QFile::encodeName(standIn) + "\"\n";
+// Links to the stand-in: one below the home folder, one in the working folder only.
+const QString belowHome = u"rel/Plex Media Server"_s, inWorkFolder = u"work/Plex Media Server"_s;
 
 // One process of a fake /proc tree.
 struct FakeProcess
@@ -32,13 +36,11 @@ struct FakeProcess
 // Live processes named like the server (the test runs in its own PID namespace).
 QList<qint64> liveServers(const QString &name = u"Plex Media Server"_s)
 {
-    const std::string wanted = name.toStdString();
     QList<qint64> pids;
     ProcessTable table(u"/proc"_s);
-    for (qint64 pid : table.pids()) {
-        if (table.nameOf(pid) == wanted && table.isAlive(pid))
+    for (qint64 pid : table.pids())
+        if (table.nameOf(pid) == name.toStdString() && table.isAlive(pid))
             pids.append(pid);
-    }
     return pids;
 }
 
@@ -61,42 +63,53 @@ class PlexControllerTest : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    QList<QProcess *> m_children;
 
-    QString entry(const QString &dataDir) const
+    QString entry(const QString &dataDir = u"home-data"_s) const
     {
         return m_dir.filePath(dataDir + u"/applications/com.plexapp.plexmediaserver.desktop"_s);
     }
-    qint64 start(const QString &program)
+    QByteArray report(qint64 pid) const
     {
-        auto *child = new QProcess;
-        m_children.append(child);
-        child->start(program, {});
-        return child->waitForStarted() ? child->processId() : qint64(-1);
+        QFile file(m_dir.filePath(QString::number(pid)));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QVERIFY2(QFileInfo(standIn).isExecutable(), qPrintable(standIn));
         QVERIFY2(!QFileInfo::exists(packagedBinaryPath),
                  "a media server is installed here; the registry tests need it absent");
         QVERIFY2(liveServers().isEmpty(), "a media server is already running");
         // An application registry of our own: empty unless a test writes an entry.
         qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(u"home-data"_s)));
         qputenv("XDG_DATA_DIRS", QFile::encodeName(m_dir.filePath(u"system-data"_s)));
+        qputenv("VIGILMOUNT_STANDIN_REPORTS", QFile::encodeName(m_dir.path()));
+        for (const QString &link :
+             {QDir::homePath() + u'/' + belowHome, m_dir.filePath(inWorkFolder)})
+            QVERIFY(QDir().mkpath(QFileInfo(link).path()) && QFile::link(standIn, link));
+        QVERIFY(QDir::setCurrent(m_dir.path()));
+        // Started from a shell that ignores some signals and blocks others, by a user whose
+        // umask is 022; then the program makes its own files private and ignores SIGXFSZ.
+        ::umask(022);
+        for (const int ignored : {SIGINT, SIGQUIT, SIGPIPE})
+            ::signal(ignored, SIG_IGN);
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        for (const int signalNumber : {SIGUSR1, SIGALRM, SIGRTMIN + 2})
+            sigaddset(&blocked, signalNumber);
+        QCOMPARE(::pthread_sigmask(SIG_BLOCK, &blocked, nullptr), 0);
+        ProcessSetup::restrictFileModes();
+        ProcessSetup::restrictFileModes();
+        ProcessSetup::ignoreFileSizeLimit();
     }
 
     void cleanup()
     {
-        for (QProcess *child : std::as_const(m_children))
-            child->kill(), child->waitForFinished(), delete child;
-        m_children.clear();
         for (qint64 pid : liveServers())
             ::kill(pid_t(pid), SIGKILL);
         QTRY_VERIFY(liveServers().isEmpty());
-        QFile::remove(entry(u"home-data"_s));
+        QFile::remove(entry());
         QFile::remove(entry(u"system-data"_s));
         qunsetenv("VIGILMOUNT_STANDIN_EXIT");
     }
@@ -177,50 +190,51 @@ private Q_SLOTS:
         QCOMPARE(instance ? u"%1 %2"_s.arg(instance->pid).arg(instance->name) : QString(), found);
     }
 
-    // On the machine: the exact executable name counts, another name does not.
-    void liveProcessesByExecutableName()
-    {
-        QVERIFY(start(otherStandIn) > 0);
-        QVERIFY(!ServerProcessScanner::findOnThisMachine());
-
-        // The real name is longer than the 15 characters /proc/PID/comm keeps.
-        const qint64 server = start(standIn);
-        QCOMPARE(ServerProcessScanner::findOnThisMachine().value_or(RunningInstance{}).pid, server);
-    }
-
     void whatToLaunch()
     {
-        QCOMPARE(appURL(u"  \t"_s + standIn + u" \t "_s).value_or(QString()), standIn);
-        // The line break stays, nothing exists there, and the registry is empty.
-        QVERIFY(!appURL(standIn + u"\n"_s));
+        QVERIFY(!appURL(standIn + u"\n"_s)); // the line break stays; nothing is registered
         QVERIFY(!appURL(QString()));
-
         QVERIFY(writeFile(entry(u"system-data"_s), entryText));
         QCOMPARE(appURL(u"/nowhere/Plex Media Server"_s).value_or(QString()),
                  entry(u"system-data"_s));
         QVERIFY(writeFile(entry(u"home-data"_s), entryText));
         QCOMPARE(appURL(u" "_s).value_or(QString()), entry(u"home-data"_s));
-        QCOMPARE(appURL(otherStandIn).value_or(QString()), otherStandIn);
     }
 
-    // Through the configured path and through the registry; never while one runs.
+    // Through the configured path, the registry or a path relative to home, never while one
+    // runs; the server gets the user's umask, default signals and none blocked.
+    void launchStartsOneServer_data()
+    {
+        QTest::addColumn<QString>("configured");
+        QTest::addColumn<QString>("started");
+        QTest::newRow("configured path") << u" \t"_s + standIn + u" "_s << standIn;
+        QTest::newRow("registered entry") << u"/not/installed"_s << entry();
+        QTest::newRow("below home") << belowHome << QDir::homePath() + u'/' + belowHome;
+    }
+
     void launchStartsOneServer()
     {
-        QVERIFY(writeFile(entry(u"home-data"_s), entryText));
-        for (const QString &configured : {u" "_s + standIn, u"/not/installed"_s}) {
-            const QList<LaunchOutcome> outcomes = launchAndCollect(configured);
-            QCOMPARE(outcomes.size(), 1);
-            QVERIFY2(outcomes.first().ok(), qPrintable(outcomes.first().error()));
-            const QList<qint64> servers = liveServers();
-            QCOMPARE(servers.size(), 1);
-            const QList<LaunchOutcome> again = launchAndCollect(otherStandIn);
-            QCOMPARE(again.size(), 1);
-            QVERIFY(again.first().ok());
-            QCOMPARE(liveServers(), servers);
-            QVERIFY(liveServers(u"Other Media Server"_s).isEmpty());
-            ::kill(pid_t(servers.first()), SIGKILL);
-            QTRY_VERIFY(liveServers().isEmpty());
-        }
+        QFETCH(QString, configured);
+        QVERIFY(writeFile(entry(), entryText));
+        QProcess other; // another name never counts as the server
+        other.start(otherStandIn);
+        QVERIFY(other.waitForStarted());
+        const QList<LaunchOutcome> outcomes = launchAndCollect(configured);
+        QCOMPARE(outcomes.size(), 1);
+        QVERIFY2(outcomes.first().ok(), qPrintable(outcomes.first().error()));
+        QTEST(outcomes.first().value(), "started");
+        const QList<qint64> servers = liveServers();
+        QCOMPARE(servers.size(), 1);
+        QTRY_COMPARE(report(servers.first()), QByteArray("umask 0022\n"));
+        QCOMPARE(::umask(077), mode_t(077)); // the program itself stays private
+        // The real name is longer than the 15 characters /proc/PID/comm keeps.
+        QCOMPARE(ServerProcessScanner::findOnThisMachine().value_or(RunningInstance{}).pid,
+                 servers.first());
+
+        QCOMPARE(launchAndCollect(otherStandIn), QList{LaunchOutcome::success(otherStandIn)});
+        QCOMPARE(liveServers(), servers);
+        QCOMPARE(liveServers(u"Other Media Server"_s), QList{other.processId()});
+        other.kill(), other.waitForFinished();
     }
 
     void failuresCarryTheSystemsMessage_data()
@@ -229,10 +243,14 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("executable");
         QTest::addColumn<QString>("error");
+        const auto notFound = [](const QString &path) {
+            return u"Plex Media Server wasn't found at \"%1\" and isn't registered with the "
+                   "system. Set the correct path in Settings."_s.arg(path);
+        };
         QTest::newRow("blank path, nothing registered")
-            << u" \t "_s << QByteArray() << false
-            << u"Plex Media Server wasn't found at \" \t \" and isn't registered with the "
-               "system. Set the correct path in Settings."_s;
+            << u" \t "_s << QByteArray() << false << notFound(u" \t "_s);
+        QTest::newRow("only in the working folder")
+            << inWorkFolder << QByteArray() << false << notFound(inWorkFolder);
         QTest::newRow("no execute permission")
             << u"Plex Media Server"_s << QByteArray("#!/bin/sh\n") << false
             << u"Permission denied"_s;
@@ -258,9 +276,7 @@ private Q_SLOTS:
         if (!content.isEmpty()) {
             path = m_dir.filePath(path);
             QVERIFY(writeFile(path, content));
-            QVERIFY(QFile::setPermissions(
-                path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                          (executable ? QFileDevice::ExeOwner : QFileDevice::Permissions())));
+            QCOMPARE(::chmod(qPrintable(path), executable ? 0700 : 0600), 0);
         }
         const QList<LaunchOutcome> outcomes = launchAndCollect(path);
         QCOMPARE(outcomes.size(), 1);
