@@ -1,20 +1,13 @@
 // The real program, each run with a fresh home, on a virtual X server with a StatusNotifier
 // tray on the session bus.
 
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusObjectPath>
-#include <QDBusReply>
-#include <QDBusVariant>
-#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtDBus>
 
 #include <csignal>
 #include <sys/stat.h>
@@ -24,25 +17,20 @@ namespace {
 class Sandbox
 {
 public:
-    QString path(const QString &name) const { return m_root.filePath(name); }
-    QString historyFile() const { return path("data/Vigilmount/events.jsonl"); }
-
-    QProcessEnvironment environment() const
+    Sandbox()
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const QString variable :
+        for (const char *variable :
              {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
-            const QString dir =
-                path(variable == "HOME" ? "home" : variable.section('_', 1, 1).toLower());
-            QDir().mkpath(dir);
-            QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-            env.insert(variable, dir);
+            QDir().mkdir(path(variable), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            env.insert(variable, path(variable));
         }
-        return env;
     }
+
+    QString path(const QString &name) const { return m_root.filePath(name); }
+    QString historyFile() const { return path("XDG_DATA_HOME/Vigilmount/events.jsonl"); }
     void writeSettings(const QVariantMap &values) const
     {
-        QSettings store(path("config/Vigilmount/Vigilmount.conf"), QSettings::IniFormat);
+        QSettings store(path("XDG_CONFIG_HOME/Vigilmount/Vigilmount.conf"), QSettings::IniFormat);
         for (auto it = values.begin(); it != values.end(); ++it)
             store.setValue(it.key(), it.value());
     }
@@ -58,24 +46,34 @@ public:
             }
         return lines;
     }
-    int count(const QString &kind) const
+    // The records that begin with "kind" or "kind: detail".
+    qsizetype count(const QString &record) const
     {
-        return history().filter(QRegularExpression("^" + kind + ":")).size();
+        return std::ranges::count_if(history(),
+                                     [&](const QString &line) { return line.startsWith(record); });
     }
-    bool waitFor(const QString &kind, int count = 1) const
+    bool waitFor(const QString &record, int count = 1) const
     {
-        return QTest::qWaitFor([&] { return this->count(kind) >= count; }, 15000);
+        return QTest::qWaitFor([&] { return this->count(record) >= count; }, 15000);
     }
-    std::unique_ptr<QProcess> start(const QStringList &arguments, const QString &display = {}) const
+    std::unique_ptr<QProcess> start(const QStringList &arguments) const
     {
         auto process = std::make_unique<QProcess>();
-        QProcessEnvironment env = environment();
-        if (!display.isEmpty())
-            env.insert("DISPLAY", display);
         process->setProcessEnvironment(env);
         process->start(QStringLiteral(VIGILMOUNT_BINARY), arguments);
         return process;
     }
+    // Runs the program to its end: exit code (-1 when it did not end), stdout, stderr.
+    std::tuple<int, QString, QString> run(const QStringList &arguments) const
+    {
+        const auto process = start(arguments);
+        if (!process->waitForFinished(15000))
+            return {-1, {}, {}};
+        return {process->exitCode(), process->readAllStandardOutput(),
+                process->readAllStandardError()};
+    }
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
 
 private:
     QTemporaryDir m_root;
@@ -94,11 +92,6 @@ struct MenuNode
     int id = 0;
     QVariantMap properties;
     QList<MenuNode> children;
-    QString label() const
-    {
-        return properties.value("type") == "separator" ? "---"
-                                                       : properties.value("label").toString();
-    }
 };
 
 const QDBusArgument &operator>>(const QDBusArgument &argument, MenuNode &node)
@@ -127,9 +120,9 @@ QDBusMessage call(const QString &service, const QString &path, const QString &in
 QVariant busProperty(const QString &service, const QString &path, const QString &interface,
                      const QString &name)
 {
-    const QDBusReply<QDBusVariant> reply =
+    const QDBusMessage reply =
         call(service, path, "org.freedesktop.DBus.Properties", "Get", {interface, name});
-    return reply.isValid() ? reply.value().variant() : QVariant();
+    return reply.arguments().value(0).value<QDBusVariant>().variant();
 }
 
 QStringList trayItems()
@@ -153,50 +146,74 @@ class VigilmountProcessTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // What the user asked for on stdout, complaints on stderr, and nothing else runs.
     void optionsThatEndAtOnce_data()
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("output");
-        QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: vigilmount";
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QString>("hidden");
+        // Qt's own options only with --help-all (without a display, its core ones).
+        QTest::newRow("help") << QStringList{"--help"} << 0
+                              << QStringList{"Usage: vigilmount", "--status"} << "--qmljsdebugger";
+        QTest::newRow("help-all") << QStringList{"--help-all"} << 0
+                                  << QStringList{"--qmljsdebugger", "--check-now"} << "";
         QTest::newRow("version") << QStringList{"--version"} << 0
-                                 << "vigilmount " VIGILMOUNT_VERSION "\n";
-        QTest::newRow("unknown") << QStringList{"--no-such-option"} << 2 << "no-such-option";
-        QTest::newRow("no display") << QStringList{} << 1 << "no display found";
+                                 << QStringList{"vigilmount " VIGILMOUNT_VERSION "\n"} << "";
+        QTest::newRow("unknown") << QStringList{"--no-such-option"} << 2
+                                 << QStringList{"no-such-option"} << "";
+        QTest::newRow("no display")
+            << QStringList{} << 1 << QStringList{"no display found", "--headless"} << "";
+        QTest::newRow("status, none running")
+            << QStringList{"--status"} << 3
+            << QStringList{"vigilmount: Vigilmount is not running.\n"} << "";
     }
     void optionsThatEndAtOnce()
     {
         QFETCH(QStringList, arguments);
-        QFETCH(QString, output);
+        QFETCH(QStringList, shown);
+        QFETCH(QString, hidden);
         Sandbox box;
-        QProcessEnvironment env = box.environment();
         for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            env.remove(name);
-        QProcess app;
-        app.setProcessEnvironment(env);
-        app.start(VIGILMOUNT_BINARY, arguments);
-        QVERIFY(app.waitForFinished(5000));
-        QTEST(app.exitCode(), "exitCode");
-        // What the user asked for on stdout, complaints on stderr.
-        const QString text =
-            app.exitCode() ? app.readAllStandardError() : app.readAllStandardOutput();
-        QVERIFY2(text.contains(output) && (!arguments.isEmpty() || text.contains("--headless")),
-                 qPrintable(text));
+            box.env.remove(name);
+        const auto [exitCode, out, err] = box.run(arguments);
+        QTEST(exitCode, "exitCode");
+        const QString &text = exitCode ? err : out;
+        QVERIFY2((exitCode ? out : err).isEmpty(), qPrintable(out + err));
+        for (const QString &expected : shown)
+            QVERIFY2(text.contains(expected), qPrintable(text));
+        QVERIFY2(hidden.isEmpty() || !text.contains(hidden), qPrintable(text));
         QVERIFY2(!QFile::exists(box.historyFile()), "nothing runs for these");
     }
 
-    void filesArePrivateAndAKilledInstanceDoesNotBlock()
+    // The private files, --status and --check-now against the running instance, and a killed
+    // instance that leaves its socket behind: the next start still becomes primary.
+    void runningInstance()
     {
         Sandbox box;
+        box.writeSettings({{"verboseLogging", true}});
         auto first = box.start({"--headless"});
-        QVERIFY(box.waitFor("appStarted"));
-        QCOMPARE(modeOf(box.path("runtime/vigilmount.socket")) & 077, 0);
-        QCOMPARE(modeOf(box.path("runtime/vigilmount.lock")), 0600);
+        QVERIFY(box.waitFor("checkStarted: startup"));
+        QCOMPARE(modeOf(box.path("XDG_RUNTIME_DIR/vigilmount.socket")) & 077, 0);
+        QCOMPARE(modeOf(box.path("XDG_RUNTIME_DIR/vigilmount.lock")), 0600);
         QCOMPARE(modeOf(box.historyFile()), 0600);
         QFile status(QStringLiteral("/proc/%1/status").arg(first->processId()));
         QVERIFY(status.open(QIODevice::ReadOnly) && status.readAll().contains("Umask:\t0077\n"));
 
-        // A killed instance leaves its socket behind; the next start still becomes primary.
+        const auto [exitCode, out, err] = box.run({"--status"});
+        QCOMPARE(exitCode, 0);
+        QVERIFY2(out.endsWith('\n') && out.count('\n') == 1, qPrintable(out));
+        const QJsonObject state = QJsonDocument::fromJson(out.toUtf8()).object();
+        QCOMPARE(state.keys(), (QStringList{"isChecking", "lastCheck", "lastMessage", "plexRunning",
+                                            "volumeMountPoint", "volumeMounted"}));
+        QVERIFY(state["isChecking"].isBool() && state["lastMessage"].isString());
+        QVERIFY(state["volumeMounted"].isNull() || state["volumeMounted"].isBool());
+        QVERIFY(state["lastCheck"].isNull() ||
+                QDateTime::fromString(state["lastCheck"].toString(), Qt::ISODate).timeSpec() ==
+                    Qt::UTC);
+        QCOMPARE(std::get<0>(box.run({"--check-now"})), 0);
+        QVERIFY(box.waitFor("checkStarted: manual"));
+
         first->kill();
         QVERIFY(first->waitForFinished(5000));
         auto next = box.start({"--headless"});
@@ -242,7 +259,9 @@ private Q_SLOTS:
                 root;
             labels.clear();
             for (const MenuNode &row : root.children)
-                labels << row.label();
+                labels << (row.properties.value("type") == "separator"
+                               ? "---"
+                               : row.properties.value("label").toString());
             return labels.value(2).startsWith("Last check ");
         };
         QVERIFY(QTest::qWaitFor(read, 10000));
@@ -256,22 +275,19 @@ private Q_SLOTS:
             QCOMPARE(root.children[row].properties.value("enabled", true).toBool(), false);
         const auto click = [&](const QString &label) {
             read();
-            const QVariant data = QVariant::fromValue(QDBusVariant(0));
             const int id = root.children.value(labels.indexOf(label), {}).id;
-            return menu("Event", {id, "clicked", data, 0u}).type() == QDBusMessage::ReplyMessage;
+            return menu("Event", {id, "clicked", QVariant::fromValue(QDBusVariant(0)), 0u})
+                       .type() == QDBusMessage::ReplyMessage;
         };
         QTest::qWait(500); // let the host draw the icon
         screenshot("root", "tray.png");
 
         QVERIFY(click("Check Now"));
-        QVERIFY(
-            QTest::qWaitFor([&] { return box.history().contains("checkStarted: manual"); }, 15000));
+        QVERIFY(box.waitFor("checkStarted: manual"));
         QVERIFY(box.waitFor("volumeMountFailed", 2));
 
         // A second start hands over and ends; the running one shows its settings window.
-        auto second = box.start({});
-        QVERIFY(second->waitForFinished(10000));
-        QCOMPARE(second->exitCode(), 0);
+        QCOMPARE(std::get<0>(box.run({})), 0);
         QCOMPARE(app->state(), QProcess::Running);
         QCOMPARE(box.count("appStarted"), 1);
         QString window;
@@ -294,6 +310,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([] { return trayItems().isEmpty(); }, 5000));
     }
 
+    // A signal, or the display going away (on an X server of the row's own): the stop is
+    // recorded once, last.
     void everyEndStillRecordsTheStop_data()
     {
         QTest::addColumn<int>("signalNumber");
@@ -307,26 +325,21 @@ private Q_SLOTS:
     {
         QFETCH(int, signalNumber);
         QFETCH(bool, display);
-        // The display row runs on an X server of its own, which it then ends.
         QProcess xServer;
+        Sandbox box;
+        box.writeSettings({{"verboseLogging", true}});
         if (display) {
             xServer.start("Xvfb",
                           {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
             QVERIFY(xServer.waitForReadyRead(10000));
+            box.env.insert("DISPLAY", ":" + QString::fromLatin1(xServer.readLine().trimmed()));
         }
-        Sandbox box;
-        box.writeSettings({{"verboseLogging", true}});
-        auto app = display ? box.start({}, ":" + QString::fromLatin1(xServer.readLine().trimmed()))
-                           : box.start({"--headless"});
+        auto app = box.start(display ? QStringList{} : QStringList{"--headless"});
         QVERIFY2(box.waitFor("checkStarted"), app->readAllStandardError().constData());
-        const qint64 target = display ? xServer.processId() : app->processId();
-        QCOMPARE(::kill(pid_t(target), signalNumber), 0);
+        QCOMPARE(::kill(pid_t(display ? xServer.processId() : app->processId()), signalNumber), 0);
         QVERIFY(app->waitForFinished(15000));
         QCOMPARE(app->exitStatus(), QProcess::NormalExit);
-        const QStringList history = box.history();
-        QCOMPARE(history.first(), "appStarted: ");
-        QVERIFY(history.contains("checkStarted: startup"));
-        QCOMPARE(history.last(), "appStopped: ");
+        QCOMPARE(box.history().last(), "appStopped: ");
         QCOMPARE(box.count("appStopped"), 1);
         QVERIFY(!display || xServer.waitForFinished(5000));
     }

@@ -1,37 +1,31 @@
 // The share password in the harness's gnome-keyring, checked against what secret-tool sees.
-// The last case locks the keyring; there is no headless way to unlock it again.
+// Each case has accounts of its own in the run's fresh keyring.
 #include "KeychainWait.h"
 #include "PlatformTestSupport.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using KeychainWait::save;
 using KeychainWait::stored;
-using PlatformTestSupport::run;
 
 namespace {
 
-std::optional<QString> lookup(const QString &account)
+auto secretTool(QStringList arguments, const QString &account, const QByteArray &input = {})
 {
-    const auto tool =
-        run(u"secret-tool"_s, {u"lookup"_s, u"service"_s, u"Vigilmount"_s, u"account"_s, account});
-    return tool.finished && tool.exitCode == 0 ? std::optional(QString::fromUtf8(tool.output))
-                                               : std::nullopt;
+    arguments << u"service"_s << u"Vigilmount"_s << u"account"_s << account;
+    return PlatformTestSupport::run(u"secret-tool"_s, arguments, input);
 }
 
-QStringList labels(const QString &account)
+// The account's items as other tools see them: "label = …" and, while unlocked, "secret = …".
+QStringList items(const QString &account)
 {
-    const auto tool = run(u"secret-tool"_s, {u"search"_s, u"--all"_s, u"service"_s, u"Vigilmount"_s,
-                                             u"account"_s, account});
-    QStringList found;
-    for (const QString &line : QString::fromUtf8(tool.output).split(u'\n')) {
-        if (line.startsWith(u"label = "_s))
-            found.append(line.mid(8));
-    }
-    return found;
+    return QString::fromUtf8(secretTool({u"search"_s, u"--all"_s}, account).output)
+        .split(u'\n')
+        .filter(QRegularExpression(u"^(label|secret) = "_s));
 }
 
 } // namespace
@@ -40,98 +34,66 @@ class KeychainTest : public QObject
 {
     Q_OBJECT
 
-    const QString m_account = u"share@box.lan/media"_s;
-
 private Q_SLOTS:
-    void initTestCase()
+    // Other tools see the same item (service and account, UTF-8 text, labelled when created);
+    // saving again changes only the secret, an empty password deletes only that account's item.
+    void saveReadAndDelete()
     {
-        QVERIFY2(!qEnvironmentVariable("VIGILMOUNT_KEYRING_PASSWORD").isEmpty(),
-                 "the keyring component is not running");
-        QVERIFY2(run(u"secret-tool"_s, {u"--version"_s}).finished, "secret-tool is missing");
-    }
-
-    void cleanup()
-    {
-        run(u"secret-tool"_s, {u"clear"_s, u"service"_s, u"Vigilmount"_s, u"account"_s, m_account});
-    }
-
-    void roundTrip()
-    {
-        QVERIFY(!stored(m_account));
+        const QString account = u"share@box.lan/media"_s, other = u"@/"_s;
+        QCOMPARE(secretTool({u"store"_s, u"--label=Mine"_s}, other, "old").exitCode, 0);
         const QString secret = u"p\u00e4ss w\u00f6rd \u2014 \U0001F511"_s;
-        QVERIFY(save(secret, m_account));
-        QCOMPARE(stored(m_account), std::optional(secret));
-        // The same item for other tools: service and account only, text as UTF-8.
-        QCOMPARE(lookup(m_account), std::optional(secret));
-        QCOMPARE(labels(m_account), QStringList{u"Vigilmount — "_s + m_account});
-        QVERIFY(!stored(m_account.toUpper()));
+        for (const QString &each : {account, other}) {
+            QVERIFY(save(u"first"_s, each) && save(secret, each));
+            QCOMPARE(stored(each), std::optional(secret));
+        }
+        QCOMPARE(items(account),
+                 (QStringList{u"label = Vigilmount — "_s + account, u"secret = "_s + secret}));
+        QCOMPARE(items(other), (QStringList{u"label = Mine"_s, u"secret = "_s + secret}));
+        QVERIFY(save(QString(), account) && save(QString(), account));
+        QVERIFY(items(account).isEmpty());
+        QCOMPARE(stored(other), std::optional(secret));
     }
 
-    // Saving again changes only the secret: one item, its label as created.
-    void labelOfAnExistingItemStays()
-    {
-        QCOMPARE(run(u"secret-tool"_s,
-                     {u"store"_s, u"--label=Mine"_s, u"service"_s, u"Vigilmount"_s, u"account"_s,
-                      m_account},
-                     "old")
-                     .exitCode,
-                 0);
-        QVERIFY(save(u"new"_s, m_account));
-        QVERIFY(save(u"newer"_s, m_account));
-        QCOMPARE(lookup(m_account), std::optional(u"newer"_s));
-        QCOMPARE(labels(m_account), QStringList{u"Mine"_s});
-    }
-
-    void emptyPasswordAndDeleting()
-    {
-        QVERIFY(save(u"other"_s, u"@/"_s));
-        QVERIFY(save(u"secret"_s, m_account));
-        QVERIFY(save(QString(), m_account));
-        QVERIFY(!lookup(m_account));
-        QVERIFY(save(QString(), m_account)); // nothing left: still success
-        // Only that account's item went.
-        QCOMPARE(stored(u"@/"_s), std::optional(u"other"_s));
-        QVERIFY(save(QString(), u"@/"_s));
-        QVERIFY(!lookup(u"@/"_s));
-    }
-
-    // A stopped keyring: every call gives up at its bound while the main thread runs on.
+    // A stopped keyring: every call gives up at its bound while the main thread runs on; awake
+    // again, it answers, and the cancelled write changed nothing.
     void keyringThatDoesNotAnswer()
     {
-        QVERIFY(save(u"secret"_s, m_account));
+        const QString account = u"stopped@box/media"_s;
+        QVERIFY(save(u"secret"_s, account));
         QVERIFY(KeychainWait::signalKeyring(SIGSTOP));
         int ticks = 0;
         QTimer ticker;
-        QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.callOnTimeout([&ticks] { ++ticks; });
         ticker.start(50ms);
         QElapsedTimer clock;
         clock.start();
-        const QString silent = u"The login keyring didn't answer."_s;
-        const Keychain::PasswordOutcome read = KeychainWait::password(m_account, 1s);
-        const Status written = save(u"changed"_s, m_account, 1s);
+        const Keychain::PasswordOutcome read = KeychainWait::password(account, 1s);
+        const Status written = save(u"changed"_s, account, 1s);
         const qint64 elapsed = clock.elapsed();
         QVERIFY(KeychainWait::signalKeyring(SIGCONT));
+        const QString silent = u"The login keyring didn't answer."_s;
         QCOMPARE(read, Keychain::PasswordOutcome::failure(silent));
         QCOMPARE(written.error(), silent);
         QVERIFY2(elapsed >= 1900 && elapsed < 4000, QByteArray::number(elapsed).constData());
-        QVERIFY2(ticks >= 25, QByteArray::number(ticks).constData()); // never blocked
-        // Awake again, it answers, and the cancelled write changed nothing.
-        QCOMPARE(stored(m_account), std::optional(u"secret"_s));
+        QVERIFY2(ticks >= 25, QByteArray::number(ticks).constData());
+        QCOMPARE(stored(account), std::optional(u"secret"_s));
     }
 
-    // A locked keyring is a failure that says so, and the item stays.
-    void lockedKeyring()
+    // Nothing unlocks the keyring headless again, so the lock comes after every case: a locked
+    // keyring is a failure that says so, and the item stays.
+    void cleanupTestCase()
     {
-        QVERIFY(save(u"secret"_s, m_account));
-        const auto lock =
-            run(qEnvironmentVariable("VIGILMOUNT_HARNESS_DIR") + u"/tools/keyring-lock.sh"_s, {});
+        const QString account = u"locked@box/media"_s;
+        QVERIFY(save(u"secret"_s, account));
+        const auto lock = PlatformTestSupport::run(
+            qEnvironmentVariable("VIGILMOUNT_HARNESS_DIR") + u"/tools/keyring-lock.sh"_s, {});
         QVERIFY2(lock.finished && lock.exitCode == 0, lock.errors.constData());
         const QString locked = u"The login keyring is locked."_s;
-        QCOMPARE(KeychainWait::password(m_account), Keychain::PasswordOutcome::failure(locked));
-        QCOMPARE(save(u"changed"_s, m_account).error(), locked);
-        QCOMPARE(save(u"new"_s, u"another@box/media"_s).error(), locked);
-        QCOMPARE(save(QString(), m_account).error(), locked);
-        QCOMPARE(labels(m_account), QStringList{u"Vigilmount — "_s + m_account});
+        QCOMPARE(KeychainWait::password(account), Keychain::PasswordOutcome::failure(locked));
+        QCOMPARE(save(u"changed"_s, account).error(), locked);
+        QCOMPARE(save(u"new"_s, u"new@box/media"_s).error(), locked);
+        QCOMPARE(save(QString(), account).error(), locked);
+        QCOMPARE(items(account), QStringList{u"label = Vigilmount — "_s + account});
     }
 };
 
