@@ -20,10 +20,9 @@ int runChild(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     SingleInstance instance(QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]));
-    if (QByteArray(argv[2]) == "ask") { // a bare client, believing whoever answers
+    if (QByteArray(argv[2]) == "ask") { // a bare client of an abstract name, believing anyone
         QLocalSocket socket;
-        if (!instance.socketName().startsWith('/'))
-            socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+        socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
         socket.connectToServer(instance.socketName());
         (void)(socket.waitForConnected(2000) && socket.write("check-now\n") &&
                socket.waitForReadyRead(2000));
