@@ -171,6 +171,8 @@ int main(int argc, char *argv[])
         print(stderr, QStringLiteral("vigilmount: %1\n").arg(instance.errorString()));
         return 1;
     case SingleInstance::Role::primary:
+        if (!instance.errorString().isEmpty())
+            SystemLog::write(instance.errorString());
         break;
     }
     return run(*app, instance, options);
