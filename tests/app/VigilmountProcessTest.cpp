@@ -195,7 +195,7 @@ private Q_SLOTS:
         auto first = box.start({"--headless"});
         QVERIFY(box.waitFor("checkStarted: startup"));
         QCOMPARE(modeOf(box.path("XDG_RUNTIME_DIR/vigilmount.socket")) & 077, 0);
-        QCOMPARE(modeOf(box.path("XDG_RUNTIME_DIR/vigilmount.lock")), 0600);
+        QCOMPARE(modeOf(box.path("XDG_DATA_HOME/Vigilmount/vigilmount.lock")), 0600);
         QCOMPARE(modeOf(box.historyFile()), 0600);
         QFile status(QStringLiteral("/proc/%1/status").arg(first->processId()));
         QVERIFY(status.open(QIODevice::ReadOnly) && status.readAll().contains("Umask:\t0077\n"));
