@@ -66,7 +66,8 @@ bool execProgramMissing(GKeyFile *keyFile)
 GObjectPtr<GAppLaunchContext> contextWithoutSecrets()
 {
     GObjectPtr<GAppLaunchContext> context(g_app_launch_context_new());
-    for (const QByteArray &name : LaunchEnvironment().withheldNames())
+    const LaunchEnvironment environment;
+    for (const QByteArray &name : environment.withheldNames())
         g_app_launch_context_unsetenv(context.get(), name.constData());
     return context;
 }

@@ -26,6 +26,8 @@ export HOME="$root/home" XDG_CONFIG_HOME="$root/config" XDG_DATA_HOME="$root/dat
 export XDG_CACHE_HOME="$root/cache" XDG_RUNTIME_DIR="$root/runtime"
 export VIGILMOUNT_TEST_ROOT="$root" VIGILMOUNT_HARNESS_DIR="$harness_dir"
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+# Sanitizer builds: leaks inside system libraries at exit are not the program's.
+export LSAN_OPTIONS="suppressions=$harness_dir/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 unset DBUS_SESSION_BUS_ADDRESS DBUS_SYSTEM_BUS_ADDRESS DISPLAY WAYLAND_DISPLAY
 
 declare -A started=()

@@ -90,7 +90,8 @@ private Q_SLOTS:
             disk->release();
         else
             QVERIFY(enable ? QFile::remove(m_folder) : QDir(m_entry).removeRecursively());
-        const QByteArray exec = "Exec=\"" + QFile::encodeName(qApp->applicationFilePath()) + '"';
+        const QByteArray exec =
+            "Exec=\"" + QFile::encodeName(QCoreApplication::applicationFilePath()) + '"';
         for (const bool on : {enable, !enable}) {
             QVERIFY(login.setEnabled(on).ok());
             QCOMPARE(login.lastError(), std::nullopt);

@@ -49,7 +49,8 @@ QList<LaunchOutcome> launchAndCollect(const QString &path)
 {
     auto outcomes = std::make_shared<QList<LaunchOutcome>>();
     PlexMediaServer().launch(path, [outcomes](LaunchOutcome outcome) {
-        QMetaObject::invokeMethod(qApp, [outcomes, outcome] { outcomes->append(outcome); });
+        QMetaObject::invokeMethod(QCoreApplication::instance(),
+                                  [outcomes, outcome] { outcomes->append(outcome); });
     });
     (void)QTest::qWaitFor([&] { return !outcomes->isEmpty(); }, 15000);
     QTest::qWait(300);

@@ -90,7 +90,7 @@ inline std::function<void(Outcome<QString>)> recorder(const std::shared_ptr<Deli
     clock->start();
     return [delivery, clock](Outcome<QString> result) {
         ++delivery->calls;
-        delivery->onMainThread = QThread::currentThread() == qApp->thread();
+        delivery->onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
         delivery->elapsedMs = clock->elapsed();
         delivery->result = std::move(result);
     };
