@@ -182,7 +182,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
 
-    AppSettings &settings = AppSettings::shared();
+    AppSettings settings;
     settings.setWatchPlex(true);
     settings.setPlexAppPath(standIn);
     settings.setWatchVolume(true);
@@ -195,7 +195,8 @@ int main(int argc, char **argv)
     if (!mountShare(host, settings.username(), qEnvironmentVariable("VIGILMOUNT_SMB_PASSWORD")))
         return 1;
 
-    Watchdog cycleWatchdog(settings, EventLog::shared(), makeProductionServices());
+    EventLog log(EventLog::defaultDirectory());
+    Watchdog cycleWatchdog(settings, log, makeProductionServices());
     watchdog = &cycleWatchdog;
     cycleWatchdog.checkNow(QStringLiteral("startup"));
     if (cycleWatchdog.isChecking() || cycleWatchdog.plexRunning() != true ||
