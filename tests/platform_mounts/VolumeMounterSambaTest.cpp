@@ -42,8 +42,8 @@ private Q_SLOTS:
         const QString file = path + u"/"_s + qEnvironmentVariable("VIGILMOUNT_SMB_FILE");
         // A fresh mount can answer EIO for a moment; reading in a child keeps a hang out.
         CommandResult read;
-        QVERIFY(QTest::qWaitFor([&] { return (read = run(u"cat"_s, {file}, 10000)).exitCode == 0; },
-                                10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return (read = run(u"cat"_s, {file}, {}, 10000)).exitCode == 0; }, 10000));
         QCOMPARE(read.output, qgetenv("VIGILMOUNT_SMB_FILE_CONTENT") + '\n');
 
         const MountTable::MountedShare gvfs{u"smb://%1/media/"_s.arg(m_host), path, u"smb"_s};
@@ -95,7 +95,7 @@ private Q_SLOTS:
         auto delivery = startMount(m_host, u"public"_s, std::nullopt, std::nullopt);
         QVERIFY(arrivesOnce(*delivery));
         QVERIFY2(delivery->path().endsWith(u"share=public"_s), qPrintable(delivery->errorText()));
-        const CommandResult listing = run(u"ls"_s, {delivery->path()}, 10000);
+        const CommandResult listing = run(u"ls"_s, {delivery->path()}, {}, 10000);
         QVERIFY2(listing.exitCode == 0, listing.errors.constData());
         QCOMPARE(MountTable::mountPoint(m_host, u"public"_s), std::optional(delivery->path()));
     }

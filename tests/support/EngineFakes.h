@@ -21,15 +21,16 @@ inline const QString keyringLocked = "The login keyring is locked.";
 
 enum class Answer { succeed, fail, hold };
 
-// Answers a launch, a mount or a password read at once, or holds it until the test calls
-// release(i), which answers the i-th held call with success (again, when called twice).
+// Answers a launch, a mount or a password read at once (a call may bring its own success), or
+// holds it until release(i) answers the i-th held call with success (again, when called twice).
 template <typename Outcome> struct Answering
 {
+    Answering(Outcome success, Outcome failure) : ok(std::move(success)), failed(std::move(failure))
+    {}
     Outcome ok, failed;
     Answer answer = Answer::succeed;
     std::vector<std::function<void(Outcome)>> held;
 
-    // success: this call's own, when it differs from the usual one.
     void operator()(std::function<void(Outcome)> done, const std::optional<Outcome> &success = {})
     {
         if (answer == Answer::hold)
@@ -46,7 +47,6 @@ struct FakeMachine : WakePort, MediaServerPort, SharePort, CredentialPort, Notif
     {
         QString identifier, title, body;
     };
-
     bool running = false;
     std::optional<QString> mounted;
     int plexLookups = 0, shareLookups = 0;

@@ -28,10 +28,12 @@ struct CommandResult
 
 // Runs a helper program, killing it after the timeout so that nothing hangs the test.
 inline CommandResult run(const QString &program, const QStringList &arguments,
-                         int timeoutMs = 15000)
+                         const QByteArray &input = {}, int timeoutMs = 15000)
 {
     QProcess process;
-    process.start(program, arguments, QIODevice::ReadOnly);
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
     const bool finished = process.waitForFinished(timeoutMs);
     if (!finished)
         process.kill(), process.waitForFinished(2000);
@@ -52,8 +54,7 @@ inline QByteArray startSilentServer(QProcess &server, const QString &port)
 // What a mount's `done` delivered, and how.
 struct Delivery
 {
-    int calls = 0;
-    bool onMainThread = false;
+    int calls = 0, callsOnMainThread = 0;
     std::optional<Outcome<QString>> result;
 
     QString path() const { return result && result->ok() ? result->value() : QString(); }
@@ -71,7 +72,7 @@ startMount(const QString &host, const QString &share, const std::optional<QStrin
         "smb", host, share, username, password,
         [delivery](Outcome<QString> result) {
             ++delivery->calls;
-            delivery->onMainThread = QThread::currentThread() == qApp->thread();
+            delivery->callsOnMainThread += QThread::currentThread() == qApp->thread();
             delivery->result = std::move(result);
         },
         bound);
@@ -83,7 +84,7 @@ inline bool arrivesOnce(const Delivery &delivery, int timeoutMs = 30000)
 {
     const bool arrived = QTest::qWaitFor([&] { return delivery.calls > 0; }, timeoutMs);
     QTest::qWait(100);
-    return arrived && delivery.calls == 1 && delivery.onMainThread;
+    return arrived && delivery.calls == 1 && delivery.callsOnMainThread == 1;
 }
 
 } // namespace PlatformTestSupport
