@@ -3,12 +3,15 @@
 # real components it asks for, then stops them again.
 #
 # Usage: run-test.sh [--<component> ...] -- program [args...]
-# A component is a script tests/harness/components/<name>.sh that defines start_<name> and
-# stop_<name>; start_<name> may call `require <other>` for what it builds on, must wait until
-# its component is ready (never a fixed sleep) and must fail loudly when it cannot start.
+# A component is a script components/<name>.sh defining start_<name>, which may `require` the
+# components it builds on, must wait until its component is ready (never a fixed sleep) and must
+# fail loudly when it cannot start. Stopping calls stop_<name> when the script defines one, and
+# otherwise ends the process tree whose id is in $VIGILMOUNT_TEST_ROOT/<name>/pid.
 set -euo pipefail
 
 harness_dir=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=SCRIPTDIR/lib/harness.sh
+source "$harness_dir/lib/harness.sh"
 components=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -17,7 +20,7 @@ while [ $# -gt 0 ]; do
     *) break ;;
   esac
 done
-[ $# -gt 0 ] || { echo "run-test.sh: no program given" >&2; exit 2; }
+[ $# -gt 0 ] || harness_fail "no program given"
 
 root=$(mktemp -d /tmp/vigilmount-test.XXXXXX)
 chmod 700 "$root"
@@ -33,55 +36,27 @@ unset DBUS_SESSION_BUS_ADDRESS DBUS_SYSTEM_BUS_ADDRESS DISPLAY WAYLAND_DISPLAY
 declare -A started=()
 stop_order=()
 
-harness_fail() {
-  echo "run-test.sh: $*" >&2
-  exit 3
-}
-
-# Polls a command until it succeeds; fails loudly after the given number of seconds.
-wait_until() {
-  local seconds=$1 what=$2
-  shift 2
-  local deadline=$((SECONDS + seconds))
-  until "$@" >/dev/null 2>&1; do
-    [ $SECONDS -lt $deadline ] || harness_fail "$what did not become ready within ${seconds}s"
-    sleep 0.05
-  done
-}
-
-# Starts a dbus-daemon with the given config and waits until it answers on that bus.
-# Usage: start_bus_daemon <session|system> <config file> <pid file>
-start_bus_daemon() {
-  local bus=$1 config=$2 pidfile=$3
-  dbus-daemon --config-file="$config" --fork --print-pid=3 3>"$pidfile" ||
-    harness_fail "the $bus bus did not start"
-  wait_until 10 "the $bus bus" gdbus call "--$bus" --dest org.freedesktop.DBus \
-    --object-path /org/freedesktop/DBus --method org.freedesktop.DBus.GetId
-}
-
-# Ends the process whose id a component wrote to a file (nothing when there is none).
-kill_pidfile() {
-  local pid
-  pid=$(cat "$1" 2>/dev/null) || return 0
-  kill "$pid" 2>/dev/null || true
-}
-
+# Starts a component once; it is stopped even when its start fails halfway.
 require() {
   local name=$1
   [ -z "${started[$name]:-}" ] || return 0
-  local script="$harness_dir/components/$name.sh"
-  [ -f "$script" ] || harness_fail "unknown component '$name'"
+  [ -f "$harness_dir/components/$name.sh" ] || harness_fail "unknown component '$name'"
   # shellcheck source=/dev/null
-  source "$script"
-  "start_$name"
+  source "$harness_dir/components/$name.sh"
   started[$name]=1
   stop_order=("$name" "${stop_order[@]}")
+  spawned_pid='' spawned_log=''
+  "start_$name"
 }
 
 cleanup() {
-  local status=$?
+  local status=$? name
   for name in "${stop_order[@]}"; do
-    "stop_$name" >/dev/null 2>&1 || true
+    if declare -F "stop_$name" >/dev/null; then
+      "stop_$name" >/dev/null 2>&1 || true
+    else
+      harness_stop_tree "$(cat "$root/$name/pid" 2>/dev/null)"
+    fi
   done
   rm -rf "$root" 2>/dev/null || true
   exit $status

@@ -11,21 +11,14 @@ class VolumeMounterSambaTest : public QObject
 {
     Q_OBJECT
 
-    QString m_host, m_user, m_password;
+    const QString m_host = qEnvironmentVariable("VIGILMOUNT_SMB_HOST");
+    const QString m_user = qEnvironmentVariable("VIGILMOUNT_SMB_USER");
+    const QString m_password = qEnvironmentVariable("VIGILMOUNT_SMB_PASSWORD");
 
     bool mounted(const QString &share) { return MountTable::mountPoint(m_host, share).has_value(); }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY2(qtRunsGlib(), "Qt's event loop does not run GLib's main context");
-        m_host = qEnvironmentVariable("VIGILMOUNT_SMB_HOST");
-        m_user = qEnvironmentVariable("VIGILMOUNT_SMB_USER");
-        m_password = qEnvironmentVariable("VIGILMOUNT_SMB_PASSWORD");
-        QVERIFY2(!m_host.isEmpty() && !m_user.isEmpty() && !m_password.isEmpty(),
-                 "the samba component is not running (VIGILMOUNT_SMB_* unset)");
-        QVERIFY2(run(u"gio"_s, {u"mount"_s, u"-l"_s}).finished, "gio is not available");
-    }
+    void initTestCase() { QVERIFY2(!m_password.isEmpty(), "the samba component is not running"); }
 
     void cleanup()
     {
@@ -56,7 +49,6 @@ private Q_SLOTS:
         const MountTable::MountedShare gvfs{u"smb://%1/media/"_s.arg(m_host), path, u"smb"_s};
         QVERIFY(QTest::qWaitFor([&] { return MountTable::mountedShares().contains(gvfs); }, 5000));
         QCOMPARE(MountTable::mountPoint(QString(), u"Media"_s), std::optional<QString>(path));
-        QVERIFY(!MountTable::mountPoint(u"box.lan"_s, u"media"_s));
 
         auto second = startMount(m_host, u"MEDIA"_s, m_user, m_password);
         QVERIFY(arrivesOnce(*second));
@@ -75,17 +67,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         const QString rejected =
             u"The server rejected the user name or password. (code %1)"_s.arg(EACCES);
-        const auto text = [](const QString &s) { return std::optional<QString>(s); };
-        const QString user = qEnvironmentVariable("VIGILMOUNT_SMB_USER");
-        const QString password = qEnvironmentVariable("VIGILMOUNT_SMB_PASSWORD");
+        const std::optional<QString> user = m_user, password = m_password, none;
         QTest::newRow("wrong password")
-            << u"media"_s << text(user) << text(password + u"-wrong"_s) << rejected;
+            << u"media"_s << user << std::optional(m_password + u"-"_s) << rejected;
         QTest::newRow("unknown user")
-            << u"media"_s << text(u"nobody-here"_s) << text(password) << rejected;
-        QTest::newRow("anonymous")
-            << u"media"_s << std::optional<QString>() << std::optional<QString>() << rejected;
+            << u"media"_s << std::optional(u"nobody-here"_s) << password << rejected;
+        QTest::newRow("anonymous") << u"media"_s << none << none << rejected;
         QTest::newRow("unknown share")
-            << u"no-such-share"_s << text(user) << text(password)
+            << u"no-such-share"_s << user << password
             << u"The share doesn't exist on that server. (code %1)"_s.arg(ENOENT);
     }
 
@@ -108,8 +97,7 @@ private Q_SLOTS:
         QVERIFY2(delivery->path().endsWith(u"share=public"_s), qPrintable(delivery->errorText()));
         const CommandResult listing = run(u"ls"_s, {delivery->path()}, {}, 10000);
         QVERIFY2(listing.exitCode == 0, listing.errors.constData());
-        QCOMPARE(MountTable::mountPoint(m_host, u"public"_s),
-                 std::optional<QString>(delivery->path()));
+        QCOMPARE(MountTable::mountPoint(m_host, u"public"_s), std::optional(delivery->path()));
     }
 };
 

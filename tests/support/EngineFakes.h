@@ -10,43 +10,35 @@
 
 #include <QHash>
 #include <QTemporaryDir>
-#include <memory>
-#include <vector>
 
 namespace EngineFakes {
-inline const QString plexPath = QStringLiteral("/usr/lib/plexmediaserver/Plex Media Server");
-inline const QString launchError = QStringLiteral("Plex Media Server wasn't found at \"x\"");
-inline const QString mountedAt =
-    QStringLiteral("/run/user/1000/gvfs/smb-share:server=box,share=media");
-inline const QString mountError = QStringLiteral("The server didn't respond in time. (code 110)");
-inline const QString keyringLocked = QStringLiteral("The login keyring is locked.");
+inline const QString plexPath = "/usr/lib/plexmediaserver/Plex Media Server";
+inline const QString launchError = "Plex Media Server wasn't found at \"x\"";
+inline const QString mountedAt = "/run/user/1000/gvfs/smb-share:server=box,share=media";
+inline const QString mountError = "The server didn't respond in time. (code 110)";
+inline const QString keyringLocked = "The login keyring is locked.";
 } // namespace EngineFakes
 
 enum class Answer { succeed, fail, hold };
 
-// Answers a launch, a mount or a password read at once, or holds it until the test calls
-// release(i).
-template <typename Outcome> class Answering
+// Answers a launch, a mount or a password read at once (a call may bring its own success), or
+// holds it until release(i) answers the i-th held call with success (again, when called twice).
+template <typename Outcome> struct Answering
 {
-public:
-    Answering(Outcome ok, Outcome failed) : m_ok(std::move(ok)), m_failed(std::move(failed)) {}
-
+    Answering(Outcome success, Outcome failure) : ok(std::move(success)), failed(std::move(failure))
+    {}
+    Outcome ok, failed;
     Answer answer = Answer::succeed;
     std::vector<std::function<void(Outcome)>> held;
 
-    // ok: the success of this call, when it differs from the usual one.
-    void operator()(std::function<void(Outcome)> done, const std::optional<Outcome> &ok = {})
+    void operator()(std::function<void(Outcome)> done, const std::optional<Outcome> &success = {})
     {
         if (answer == Answer::hold)
             held.push_back(std::move(done));
         else
-            done(answer == Answer::succeed ? ok.value_or(m_ok) : m_failed);
+            done(answer == Answer::succeed ? success.value_or(ok) : failed);
     }
-    // Answers the i-th held call with success (again, when called twice).
-    void release(std::size_t i = 0) { held.at(i)(m_ok); }
-
-private:
-    Outcome m_ok, m_failed;
+    void release(std::size_t i = 0) { held.at(i)(ok); }
 };
 
 struct FakeMachine : WakePort, MediaServerPort, SharePort, CredentialPort, NotificationPort
@@ -55,7 +47,6 @@ struct FakeMachine : WakePort, MediaServerPort, SharePort, CredentialPort, Notif
     {
         QString identifier, title, body;
     };
-
     bool running = false;
     std::optional<QString> mounted;
     int plexLookups = 0, shareLookups = 0;
@@ -120,7 +111,7 @@ struct EngineWorld
     WatchdogServices services() const { return {machine, machine, machine, machine, machine}; }
     void configureShare()
     {
-        settings.setServerHost(QStringLiteral("box.lan"));
-        settings.setShareName(QStringLiteral("media"));
+        settings.setServerHost("box.lan");
+        settings.setShareName("media");
     }
 };

@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QTest>
-
 #include <csignal>
 
 namespace KeychainWait {
@@ -44,7 +43,7 @@ inline Status save(const QString &secret, const QString &account,
 // Sends a signal to the harness's gnome-keyring (SIGSTOP: a keyring that doesn't answer).
 inline bool signalKeyring(int signal)
 {
-    QFile pidFile(qEnvironmentVariable("VIGILMOUNT_TEST_ROOT") + QStringLiteral("/keyring/pid"));
+    QFile pidFile(qEnvironmentVariable("VIGILMOUNT_TEST_ROOT") + "/keyring/pid");
     const pid_t pid = pidFile.open(QIODevice::ReadOnly) ? pidFile.readAll().trimmed().toInt() : 0;
     return pid > 0 && ::kill(pid, signal) == 0;
 }

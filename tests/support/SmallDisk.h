@@ -3,48 +3,40 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QString>
 
 // A 64 KiB tmpfs mounted over a folder while the object lives, to be filled so that writes
 // fail for want of space. The harness runs every test as root in a private mount namespace.
 class SmallDisk
 {
 public:
-    explicit SmallDisk(const QString &folder) : m_folder(folder)
+    explicit SmallDisk(const QString &folder) : m_folder(folder), m_filler(folder + "/filler")
     {
         QDir().mkpath(folder);
         m_mounted =
-            QProcess::execute(QStringLiteral("mount"),
-                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                               QStringLiteral("size=64k"), QStringLiteral("tmpfs"), folder}) == 0;
+            QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder}) == 0;
     }
     ~SmallDisk()
     {
         if (m_mounted)
-            QProcess::execute(QStringLiteral("umount"), {m_folder});
+            QProcess::execute("umount", {m_folder});
     }
-    SmallDisk(const SmallDisk &) = delete;
-    SmallDisk &operator=(const SmallDisk &) = delete;
+    Q_DISABLE_COPY(SmallDisk)
 
     bool mounted() const { return m_mounted; }
 
     // Takes every free block but the given number of bytes.
     bool fill(qint64 leaveFree = 0)
     {
-        QFile filler(fillerPath());
+        QFile filler(m_filler);
         if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             return false;
-        const QByteArray block(4096, 'x');
-        while (filler.write(block) > 0) {
+        while (filler.write(QByteArray(4096, 'x')) > 0) {
         }
         return filler.resize(qMax<qint64>(0, filler.size() - leaveFree));
     }
-
-    void release() { QFile::remove(fillerPath()); }
+    void release() { QFile::remove(m_filler); }
 
 private:
-    QString fillerPath() const { return m_folder + QStringLiteral("/filler"); }
-
-    QString m_folder;
+    const QString m_folder, m_filler;
     bool m_mounted = false;
 };

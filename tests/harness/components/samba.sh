@@ -5,9 +5,6 @@
 # credentials, made up for each run), VIGILMOUNT_SMB_FILE (file name inside "media") and
 # VIGILMOUNT_SMB_FILE_CONTENT (its content).
 
-# shellcheck source=../lib/processes.sh
-source "$VIGILMOUNT_HARNESS_DIR/lib/processes.sh"
-
 samba_ready() {
   smbclient -s "$VIGILMOUNT_TEST_ROOT/samba/smb.conf" -N -c ls //127.0.0.1/public
 }
@@ -15,7 +12,7 @@ samba_ready() {
 start_samba() {
   command -v smbd >/dev/null || harness_fail "smbd is not installed (package samba)"
   command -v smbclient >/dev/null || harness_fail "smbclient is not installed"
-  local dir="$VIGILMOUNT_TEST_ROOT/samba" user=vigilmount-share
+  local dir=$VIGILMOUNT_TEST_ROOT/samba user=vigilmount-share
   export VIGILMOUNT_SMB_HOST=127.0.0.1 VIGILMOUNT_SMB_USER=$user
   VIGILMOUNT_SMB_PASSWORD="share-$(od -An -N6 -tx1 /dev/urandom | tr -d ' \n')"
   export VIGILMOUNT_SMB_PASSWORD
@@ -23,9 +20,8 @@ start_samba() {
 
   id -u "$user" >/dev/null 2>&1 || useradd -M -N -s /usr/sbin/nologin "$user" ||
     harness_fail "could not create the user $user"
-  id -u "$user" >/dev/null 2>&1 || harness_fail "the user $user does not exist"
 
-  mkdir -p "$dir"/{lock,state,cache,pid,private,ncalrpc,log,media,public}
+  mkdir -p "$dir"/{lock,state,cache,pids,private,ncalrpc,logs,media,public}
   # smbd reaches the shares as the mapped user: let it traverse (not list) the test folder.
   chmod o+x "$VIGILMOUNT_TEST_ROOT"
   printf '%s\n' "$VIGILMOUNT_SMB_FILE_CONTENT" >"$dir/media/$VIGILMOUNT_SMB_FILE"
@@ -44,10 +40,10 @@ start_samba() {
   lock directory = $dir/lock
   state directory = $dir/state
   cache directory = $dir/cache
-  pid directory = $dir/pid
+  pid directory = $dir/pids
   private dir = $dir/private
   ncalrpc dir = $dir/ncalrpc
-  log file = $dir/log/%m.log
+  log file = $dir/logs/%m.log
   passdb backend = tdbsam:$dir/private/passdb.tdb
   map to guest = Bad User
   guest account = nobody
@@ -68,15 +64,10 @@ start_samba() {
   read only = no
 CONF
   printf '%s\n%s\n' "$VIGILMOUNT_SMB_PASSWORD" "$VIGILMOUNT_SMB_PASSWORD" |
-    pdbedit -s "$dir/smb.conf" -a -u "$user" -t >"$dir/log/pdbedit.log" 2>&1 ||
-    harness_fail "pdbedit could not add $user (see $dir/log/pdbedit.log)"
+    pdbedit -s "$dir/smb.conf" -a -u "$user" -t >"$dir/logs/pdbedit.log" 2>&1 ||
+    harness_fail "pdbedit could not add $user: $(cat "$dir/logs/pdbedit.log")"
   # smbd signals its whole process group when it ends: give it a group of its own so that it
   # never takes the runner (or ctest) with it.
-  setsid smbd -F --no-process-group -s "$dir/smb.conf" </dev/null >"$dir/log/smbd.out" 2>&1 &
-  echo $! >"$dir/smbd.pid"
+  harness_spawn "$dir" setsid smbd -F --no-process-group -s "$dir/smb.conf" </dev/null
   wait_until 10 "smbd on 127.0.0.1:445" samba_ready
-}
-
-stop_samba() {
-  harness_stop_tree "$(cat "$VIGILMOUNT_TEST_ROOT/samba/smbd.pid" 2>/dev/null)"
 }

@@ -3,23 +3,14 @@
 # started after it cannot fall back to X (a tray host started before keeps its X server).
 
 start_wayland() {
-  local dir="$VIGILMOUNT_TEST_ROOT/wayland" socket=vigilmount-wayland
-  mkdir -p "$dir"
+  local socket=vigilmount-wayland
   command -v weston >/dev/null || harness_fail "weston is not installed (package weston)"
   [ -n "$(find /usr/lib -path '*qt6/plugins/platforms/libqwayland-generic.so' -print -quit)" ] ||
     harness_fail "Qt's wayland plugin is not installed (package qt6-wayland)"
   # The kiosk shell maps every toplevel at once and starts no helper clients of its own.
-  weston --backend=headless-backend.so --shell=kiosk-shell.so --socket="$socket" \
-    --no-config --idle-time=0 >"$dir/weston.log" 2>&1 &
-  echo $! >"$dir/pid"
+  harness_spawn "$VIGILMOUNT_TEST_ROOT/wayland" weston --backend=headless-backend.so \
+    --shell=kiosk-shell.so --socket="$socket" --no-config --idle-time=0
   wait_until 15 "weston (socket $socket)" test -S "$XDG_RUNTIME_DIR/$socket"
   export WAYLAND_DISPLAY=$socket QT_QPA_PLATFORM=wayland
   unset DISPLAY
-}
-
-stop_wayland() {
-  local pid
-  pid=$(cat "$VIGILMOUNT_TEST_ROOT/wayland/pid" 2>/dev/null) || return 0
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
 }

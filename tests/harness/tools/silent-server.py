@@ -2,7 +2,7 @@
 """A TCP server that accepts connections and never answers.
 
 Usage: silent-server.py PORT  (binds 127.0.0.1:PORT; 0 picks a free port)
-Prints "listening <port>" on stdout once it accepts connections, then holds every
+Prints the port on stdout once it accepts connections, then holds every
 connection open without reading or writing until it is terminated.
 """
 import signal
@@ -18,7 +18,7 @@ def main():
     server.bind(("127.0.0.1", int(sys.argv[1])))
     server.listen(16)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
-    sys.stdout.write("listening %d\n" % server.getsockname()[1])
+    sys.stdout.write("%d\n" % server.getsockname()[1])
     sys.stdout.flush()
     held = []
     while True:
