@@ -33,7 +33,7 @@ private Q_SLOTS:
     // SIGTERM still ends the program with its stop on disk.
     void theWatchdogRunsWhileBothBusesAreStopped()
     {
-        QVERIFY(signalBus("session-bus", SIGSTOP) && signalBus("system-bus", SIGSTOP));
+        QVERIFY(signalBus("session", SIGSTOP) && signalBus("systembus", SIGSTOP));
         QProcess program;
         program.setProcessChannelMode(QProcess::ForwardedChannels);
         program.start(QStringLiteral(VIGILMOUNT_BINARY), {QStringLiteral("--headless")});
@@ -42,7 +42,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(kindsOnDisk().contains(QStringLiteral("plexLaunchFailed")), 15000);
         ::kill(pid_t(program.processId()), SIGTERM);
         const bool ended = program.waitForFinished(15000);
-        QVERIFY(signalBus("session-bus", SIGCONT) && signalBus("system-bus", SIGCONT));
+        QVERIFY(signalBus("session", SIGCONT) && signalBus("systembus", SIGCONT));
         QVERIFY2(ended, "SIGTERM did not end the program");
         QCOMPARE(program.exitCode(), 0);
         QCOMPARE(kindsOnDisk().last(), QStringLiteral("appStopped"));
