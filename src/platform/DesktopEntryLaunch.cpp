@@ -18,11 +18,7 @@ namespace {
 
 using Launched = Outcome<std::optional<qint64>>;
 
-struct KeyFileDeleter
-{
-    void operator()(GKeyFile *keyFile) const { g_key_file_unref(keyFile); }
-};
-using KeyFilePtr = std::unique_ptr<GKeyFile, KeyFileDeleter>;
+using KeyFilePtr = GLibPtr<GKeyFile, g_key_file_unref>;
 
 struct ChildSetup
 {

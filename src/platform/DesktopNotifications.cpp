@@ -1,6 +1,7 @@
 #include "platform/DesktopNotifications.h"
 
 #include "common/ApplicationId.h"
+#include "platform/GLibPointers.h"
 
 namespace {
 
@@ -43,11 +44,8 @@ void DesktopNotifications::post(const QString &identifier, const QString &title,
 void DesktopNotifications::call(const char *method, GVariant *parameters)
 {
     // Kept until the bus is there, or dropped with the waiting call.
-    const std::shared_ptr<GVariant> kept(parameters ? g_variant_ref_sink(parameters) : nullptr,
-                                         [](GVariant *value) {
-                                             if (value)
-                                                 g_variant_unref(value);
-                                         });
+    const std::shared_ptr<GVariant> kept =
+        GVariantPtr(parameters ? g_variant_ref_sink(parameters) : nullptr);
     const int timeout = int(m_bound.count());
     m_bus.withConnection([method, kept, timeout](GDBusConnection *bus) {
         g_dbus_connection_call(bus, service, path, interface, method, kept.get(), nullptr,

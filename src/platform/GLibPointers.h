@@ -5,28 +5,16 @@
 
 #include <memory>
 
-// Owning pointers for what GLib hands out, so that every path out of a scope releases it.
-
-struct GObjectDeleter
+// Owning pointers for what GLib and the libraries built on it hand out, so that every path out
+// of a scope releases it: GLibPtr<T, release> calls release once, for a pointer that is set.
+template <auto release> struct GLibRelease
 {
-    void operator()(gpointer object) const { g_object_unref(object); }
+    template <class T> void operator()(T *pointer) const { release(pointer); }
 };
-template <class T> using GObjectPtr = std::unique_ptr<T, GObjectDeleter>;
+template <class T, auto release> using GLibPtr = std::unique_ptr<T, GLibRelease<release>>;
 
-struct GCharDeleter
-{
-    void operator()(gchar *text) const { g_free(text); }
-};
-using GCharPtr = std::unique_ptr<gchar, GCharDeleter>;
-
-struct GErrorDeleter
-{
-    void operator()(GError *error) const { g_error_free(error); }
-};
-using GErrorPtr = std::unique_ptr<GError, GErrorDeleter>;
-
-struct GStrvDeleter
-{
-    void operator()(gchar **strings) const { g_strfreev(strings); }
-};
-using GStrvPtr = std::unique_ptr<gchar *, GStrvDeleter>;
+template <class T> using GObjectPtr = GLibPtr<T, g_object_unref>;
+using GCharPtr = GLibPtr<gchar, g_free>;
+using GErrorPtr = GLibPtr<GError, g_error_free>;
+using GStrvPtr = GLibPtr<gchar *, g_strfreev>;
+using GVariantPtr = GLibPtr<GVariant, g_variant_unref>;

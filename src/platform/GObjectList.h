@@ -1,12 +1,10 @@
 #pragma once
 
-#include <glib-object.h>
-
-#include <memory>
+#include "platform/GLibPointers.h"
 
 // A GList that owns a reference to each of its GObjects, as GIO and libsecret hand them over.
-struct GObjectListFree
+inline void freeObjectList(GList *list)
 {
-    void operator()(GList *list) const { g_list_free_full(list, g_object_unref); }
-};
-using GObjectListPtr = std::unique_ptr<GList, GObjectListFree>;
+    g_list_free_full(list, g_object_unref);
+}
+using GObjectListPtr = GLibPtr<GList, freeObjectList>;

@@ -12,17 +12,8 @@ namespace Keychain {
 
 namespace {
 
-struct SecretValueUnref
-{
-    void operator()(SecretValue *value) const { secret_value_unref(value); }
-};
-using SecretValuePtr = std::unique_ptr<SecretValue, SecretValueUnref>;
-
-struct HashTableUnref
-{
-    void operator()(GHashTable *table) const { g_hash_table_unref(table); }
-};
-using AttributesPtr = std::unique_ptr<GHashTable, HashTableUnref>;
+using SecretValuePtr = GLibPtr<SecretValue, secret_value_unref>;
+using AttributesPtr = GLibPtr<GHashTable, g_hash_table_unref>;
 
 QString unreachable()
 {

@@ -8,11 +8,6 @@ namespace {
 
 using Missing = std::optional<QString>;
 
-struct VariantUnref
-{
-    void operator()(GVariant *value) const { g_variant_unref(value); }
-};
-
 QCoro::Task<Missing> askOwner(QString name, QString absent, std::chrono::milliseconds bound,
                               GCancellable *cancellable)
 {
@@ -32,8 +27,7 @@ QCoro::Task<Missing> askOwner(QString name, QString absent, std::chrono::millise
                 "NameHasOwner", g_variant_new("(s)", busName.constData()), G_VARIANT_TYPE("(b)"),
                 G_DBUS_CALL_FLAGS_NONE, static_cast<int>(bound.count()), cancellable, ready, data);
         });
-    const std::unique_ptr<GVariant, VariantUnref> reply(
-        g_dbus_connection_call_finish(bus.get(), answered.get(), nullptr));
+    const GVariantPtr reply(g_dbus_connection_call_finish(bus.get(), answered.get(), nullptr));
     if (!reply)
         co_return busMissing();
     gboolean owned = FALSE;
