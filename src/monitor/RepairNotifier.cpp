@@ -14,11 +14,11 @@ void RepairNotifier::requestPermissionIfEnabled()
         m_port->requestPermission();
 }
 
-void RepairNotifier::notify(const QString &title, const QString &body)
+void RepairNotifier::notify(NotificationSubject subject, const QString &title, const QString &body)
 {
     if (!m_settings.notifyOnAction() || !m_port)
         return;
-    m_port->post(newIdentifier(), title, body);
+    m_port->post(newIdentifier(), subject, title, body);
 }
 
 QString RepairNotifier::newIdentifier()

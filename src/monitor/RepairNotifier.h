@@ -8,7 +8,7 @@
 class AppSettings;
 
 // Desktop notifications about repairs and failed repairs, switched by notifyOnAction. Every
-// notification gets its own identifier, so none replaces another.
+// notification gets its own identifier and names its subject.
 class RepairNotifier
 {
 public:
@@ -17,7 +17,7 @@ public:
     // The start-up probe; made only when notifyOnAction is on at that moment.
     void requestPermissionIfEnabled();
     // Posts at once when notifyOnAction is on; otherwise does nothing.
-    void notify(const QString &title, const QString &body);
+    void notify(NotificationSubject subject, const QString &title, const QString &body);
 
     // A fresh random UUID: 36 characters, upper-case hexadecimal in groups of 8-4-4-4-12.
     static QString newIdentifier();

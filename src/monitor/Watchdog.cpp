@@ -199,7 +199,7 @@ QCoro::Task<QString> Watchdog::checkPlex()
     const LaunchOutcome outcome = co_await d->launch(this, d->settings.plexAppPath());
     if (outcome.ok()) {
         d->log.record(Kind::plexLaunched, outcome.value());
-        d->notifier.notify(tr("Plex restarted"),
+        d->notifier.notify(NotificationSubject::plex, tr("Plex restarted"),
                            tr("Plex Media Server wasn't running, so Vigilmount started it."));
         setPlexRunning(true);
         d->previousPlexUp = true;
@@ -207,7 +207,8 @@ QCoro::Task<QString> Watchdog::checkPlex()
     }
 
     d->log.record(Kind::plexLaunchFailed, outcome.error());
-    d->notifier.notify(tr("Couldn't start Plex"), shown(outcome.error()));
+    d->notifier.notify(NotificationSubject::plex, tr("Couldn't start Plex"),
+                       shown(outcome.error()));
     co_return tr("Plex down") + downSeparator + shown(outcome.error());
 }
 
@@ -247,7 +248,7 @@ QCoro::Task<QString> Watchdog::checkVolume()
     const MountOutcome outcome = co_await repairVolume(host, share);
     if (outcome.ok()) {
         d->log.record(Kind::volumeMounted, outcome.value());
-        d->notifier.notify(tr("Plex volume reconnected"),
+        d->notifier.notify(NotificationSubject::plex, tr("Plex volume reconnected"),
                            tr("%1 is mounted at %2.").arg(share, outcome.value()));
         setVolumeMounted(true);
         setVolumeMountPoint(outcome.value());
@@ -258,7 +259,8 @@ QCoro::Task<QString> Watchdog::checkVolume()
 
     d->log.record(Kind::volumeMountFailed, outcome.error());
     co_await reportMissingServices();
-    d->notifier.notify(tr("Couldn't mount %1").arg(share), shown(outcome.error()));
+    d->notifier.notify(NotificationSubject::volume, tr("Couldn't mount %1").arg(share),
+                       shown(outcome.error()));
     co_return tr("Volume down") + downSeparator + shown(outcome.error());
 }
 
@@ -419,6 +421,18 @@ void Watchdog::setVolumeMountPoint(std::optional<QString> value)
 {
     m_volumeMountPoint = std::move(value);
     Q_EMIT volumeMountPointChanged();
+}
+
+void Watchdog::setPlexNotAnswering(bool value)
+{
+    m_plexNotAnswering = value;
+    Q_EMIT plexNotAnsweringChanged();
+}
+
+void Watchdog::setVolumeNotResponding(bool value)
+{
+    m_volumeNotResponding = value;
+    Q_EMIT volumeNotRespondingChanged();
 }
 
 void Watchdog::setLastCheck(std::optional<Instant> value)

@@ -48,6 +48,10 @@ public:
     std::optional<bool> plexRunning() const { return m_plexRunning; }
     std::optional<bool> volumeMounted() const { return m_volumeMounted; }
     std::optional<QString> volumeMountPoint() const { return m_volumeMountPoint; }
+    // Whether the last check found the server running but not answering, or the share mounted
+    // but not responding. Either counts as down: plexRunning() or volumeMounted() is false then.
+    bool plexNotAnswering() const { return m_plexNotAnswering; }
+    bool volumeNotResponding() const { return m_volumeNotResponding; }
     std::optional<Instant> lastCheck() const { return m_lastCheck; }
     bool isChecking() const { return m_isChecking; }
     QString lastMessage() const { return m_lastMessage; }
@@ -80,6 +84,8 @@ Q_SIGNALS:
     void plexRunningChanged();
     void volumeMountedChanged();
     void volumeMountPointChanged();
+    void plexNotAnsweringChanged();
+    void volumeNotRespondingChanged();
     void lastCheckChanged();
     void isCheckingChanged();
     void lastMessageChanged();
@@ -103,6 +109,8 @@ private:
     void setPlexRunning(std::optional<bool> value);
     void setVolumeMounted(std::optional<bool> value);
     void setVolumeMountPoint(std::optional<QString> value);
+    void setPlexNotAnswering(bool value);
+    void setVolumeNotResponding(bool value);
     void setLastCheck(std::optional<Instant> value);
     void setIsChecking(bool value);
     void setLastMessage(const QString &value);
@@ -110,6 +118,8 @@ private:
     std::optional<bool> m_plexRunning;
     std::optional<bool> m_volumeMounted;
     std::optional<QString> m_volumeMountPoint;
+    bool m_plexNotAnswering = false;
+    bool m_volumeNotResponding = false;
     std::optional<Instant> m_lastCheck;
     bool m_isChecking = false;
     QString m_lastMessage = tr("Not checked yet");

@@ -68,6 +68,10 @@ public:
     virtual void missingService(std::function<void(MissingService)> done) = 0;
 };
 
+// What a notification is about; a newer notification about the same subject may take the place
+// of the older one.
+enum class NotificationSubject { plex, volume };
+
 class NotificationPort
 {
 public:
@@ -75,7 +79,8 @@ public:
     // The start-up probe that stands in for asking permission; its answer is ignored.
     virtual void requestPermission() = 0;
     // Shows a notification at once; the identifier is a fresh upper-case UUID.
-    virtual void post(const QString &identifier, const QString &title, const QString &body) = 0;
+    virtual void post(const QString &identifier, NotificationSubject subject, const QString &title,
+                      const QString &body) = 0;
 };
 
 // Emits didWake() when the machine has resumed from sleep.

@@ -25,9 +25,10 @@ void DesktopNotifications::requestPermission()
     call("GetCapabilities", nullptr);
 }
 
-void DesktopNotifications::post(const QString &identifier, const QString &title,
-                                const QString &body)
+void DesktopNotifications::post(const QString &identifier, NotificationSubject subject,
+                                const QString &title, const QString &body)
 {
+    Q_UNUSED(subject)
     GVariantBuilder hints;
     g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&hints, "{sv}", "desktop-entry",

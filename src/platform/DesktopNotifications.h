@@ -17,7 +17,8 @@ public:
     void requestPermission() override;
     // One notification that replaces no other; the identifier travels in the hint
     // "x-vigilmount-id".
-    void post(const QString &identifier, const QString &title, const QString &body) override;
+    void post(const QString &identifier, NotificationSubject subject, const QString &title,
+              const QString &body) override;
 
     // Escapes &, < and > (servers may read the body as markup).
     static QString escapedBody(const QString &body);

@@ -9,7 +9,7 @@
 #include <memory>
 #include <tuple>
 
-// The user's settings: twelve observable properties backed by the per-user settings file.
+// The user's settings: fifteen observable properties backed by the per-user settings file.
 // Every set notifies and writes at once, even when the value did not change; nothing is
 // clamped or validated here (consumers apply the floors named below).
 class AppSettings : public QObject
@@ -19,7 +19,12 @@ class AppSettings : public QObject
                    NOTIFY checkIntervalMinutesChanged)
     Q_PROPERTY(bool watchPlex READ watchPlex WRITE setWatchPlex NOTIFY watchPlexChanged)
     Q_PROPERTY(QString plexAppPath READ plexAppPath WRITE setPlexAppPath NOTIFY plexAppPathChanged)
+    Q_PROPERTY(bool restartUnresponsivePlex READ restartUnresponsivePlex WRITE
+                   setRestartUnresponsivePlex NOTIFY restartUnresponsivePlexChanged)
+    Q_PROPERTY(qint64 plexPort READ plexPort WRITE setPlexPort NOTIFY plexPortChanged)
     Q_PROPERTY(bool watchVolume READ watchVolume WRITE setWatchVolume NOTIFY watchVolumeChanged)
+    Q_PROPERTY(bool repairUnresponsiveVolume READ repairUnresponsiveVolume WRITE
+                   setRepairUnresponsiveVolume NOTIFY repairUnresponsiveVolumeChanged)
     Q_PROPERTY(ShareProtocol shareProtocol READ shareProtocol WRITE setShareProtocol NOTIFY
                    shareProtocolChanged)
     Q_PROPERTY(QString serverHost READ serverHost WRITE setServerHost NOTIFY serverHostChanged)
@@ -50,7 +55,10 @@ public:
         static inline const Key<bool> watchPlex{"watchPlex", true};
         static inline const Key<QString> plexAppPath{
             "plexAppPath", QStringLiteral("/usr/lib/plexmediaserver/Plex Media Server")};
+        static inline const Key<bool> restartUnresponsivePlex{"restartUnresponsivePlex", true};
+        static inline const Key<qint64> plexPort{"plexPort", 32400};
         static inline const Key<bool> watchVolume{"watchVolume", true};
+        static inline const Key<bool> repairUnresponsiveVolume{"repairUnresponsiveVolume", true};
         static inline const Key<ShareProtocol> shareProtocol{"shareProtocol", ShareProtocol::smb};
         static inline const Key<QString> serverHost{"serverHost", {}};
         static inline const Key<QString> shareName{"shareName", {}};
@@ -63,9 +71,10 @@ public:
         // The rows above, for code that visits every setting.
         static auto all()
         {
-            return std::tie(checkIntervalMinutes, watchPlex, plexAppPath, watchVolume,
-                            shareProtocol, serverHost, shareName, username, notifyOnAction,
-                            checkOnWake, verboseLogging, logRetentionDays);
+            return std::tie(checkIntervalMinutes, watchPlex, plexAppPath, restartUnresponsivePlex,
+                            plexPort, watchVolume, repairUnresponsiveVolume, shareProtocol,
+                            serverHost, shareName, username, notifyOnAction, checkOnWake,
+                            verboseLogging, logRetentionDays);
         }
     };
 
@@ -82,7 +91,10 @@ public:
     double checkIntervalMinutes() const { return value(Keys::checkIntervalMinutes); }
     bool watchPlex() const { return value(Keys::watchPlex); }
     QString plexAppPath() const { return value(Keys::plexAppPath); }
+    bool restartUnresponsivePlex() const { return value(Keys::restartUnresponsivePlex); }
+    qint64 plexPort() const { return value(Keys::plexPort); }
     bool watchVolume() const { return value(Keys::watchVolume); }
+    bool repairUnresponsiveVolume() const { return value(Keys::repairUnresponsiveVolume); }
     ShareProtocol shareProtocol() const { return value(Keys::shareProtocol); }
     QString serverHost() const { return value(Keys::serverHost); }
     QString shareName() const { return value(Keys::shareName); }
@@ -101,7 +113,16 @@ public:
     {
         assign(Keys::plexAppPath, v, &AppSettings::plexAppPathChanged);
     }
+    void setRestartUnresponsivePlex(bool v)
+    {
+        assign(Keys::restartUnresponsivePlex, v, &AppSettings::restartUnresponsivePlexChanged);
+    }
+    void setPlexPort(qint64 v) { assign(Keys::plexPort, v, &AppSettings::plexPortChanged); }
     void setWatchVolume(bool v) { assign(Keys::watchVolume, v, &AppSettings::watchVolumeChanged); }
+    void setRepairUnresponsiveVolume(bool v)
+    {
+        assign(Keys::repairUnresponsiveVolume, v, &AppSettings::repairUnresponsiveVolumeChanged);
+    }
     void setShareProtocol(ShareProtocol v)
     {
         assign(Keys::shareProtocol, v, &AppSettings::shareProtocolChanged);
@@ -138,7 +159,10 @@ Q_SIGNALS:
     void checkIntervalMinutesChanged(double value);
     void watchPlexChanged(bool value);
     void plexAppPathChanged(const QString &value);
+    void restartUnresponsivePlexChanged(bool value);
+    void plexPortChanged(qint64 value);
     void watchVolumeChanged(bool value);
+    void repairUnresponsiveVolumeChanged(bool value);
     void shareProtocolChanged(ShareProtocol value);
     void serverHostChanged(const QString &value);
     void shareNameChanged(const QString &value);

@@ -140,6 +140,8 @@ private Q_SLOTS:
         for (int i = 0; i < posted.size(); ++i) {
             QCOMPARE(posted[i].title, i % 2 ? "Couldn't mount media" : "Couldn't start Plex");
             QCOMPARE(posted[i].body, i % 2 ? mountError : launchError);
+            QCOMPARE(posted[i].subject,
+                     i % 2 ? NotificationSubject::volume : NotificationSubject::plex);
             QVERIFY2(uuid.match(posted[i].identifier).hasMatch(), qPrintable(posted[i].identifier));
             identifiers.insert(posted[i].identifier);
         }

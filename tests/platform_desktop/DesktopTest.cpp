@@ -47,7 +47,8 @@ private Q_SLOTS:
     {
         DesktopNotifications notifications;
         notifications.requestPermission();
-        notifications.post(u"ID-1"_s, u"Couldn't mount <A&B>"_s, u"Share \"<b>A&amp;B</b>\"'"_s);
+        notifications.post(u"ID-1"_s, NotificationSubject::plex, u"Couldn't mount <A&B>"_s,
+                           u"Share \"<b>A&amp;B</b>\"'"_s);
         QTRY_COMPARE(recordedCalls().size(), 2);
         QCOMPARE(recordedCalls().at(0), QJsonObject({{u"method"_s, u"GetCapabilities"_s}}));
         QJsonObject call = recordedCalls().at(1);

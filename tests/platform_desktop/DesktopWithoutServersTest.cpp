@@ -57,7 +57,8 @@ private Q_SLOTS:
         DesktopNotifications notifications;
         const auto started = std::chrono::steady_clock::now();
         notifications.requestPermission();
-        notifications.post(u"ID-1"_s, u"Couldn't start Plex"_s, u"body"_s);
+        notifications.post(u"ID-1"_s, NotificationSubject::plex, u"Couldn't start Plex"_s,
+                           u"body"_s);
         QVERIFY(std::chrono::steady_clock::now() - started < std::chrono::seconds(1));
         QTest::qWait(500); // the bus is reached in the background; the calls go out, unanswered
 
@@ -68,7 +69,7 @@ private Q_SLOTS:
                 bus.registerService(name));
         QTest::qWait(500);
         QCOMPARE(server.calls, 0);
-        notifications.post(u"ID-2"_s, u"Plex restarted"_s, u"body"_s);
+        notifications.post(u"ID-2"_s, NotificationSubject::plex, u"Plex restarted"_s, u"body"_s);
         QTRY_COMPARE(server.calls, 1);
         QDBusConnection::disconnectFromBus(name);
     }

@@ -45,7 +45,9 @@ struct FakeMachine : WakePort, MediaServerPort, SharePort, CredentialPort, Notif
 {
     struct Posted
     {
-        QString identifier, title, body;
+        QString identifier;
+        NotificationSubject subject;
+        QString title, body;
     };
     bool running = false;
     std::optional<QString> mounted;
@@ -89,9 +91,10 @@ struct FakeMachine : WakePort, MediaServerPort, SharePort, CredentialPort, Notif
     }
     void missingService(std::function<void(MissingService)> done) override { done(missing); }
     void requestPermission() override { onPermissionRequest(); }
-    void post(const QString &identifier, const QString &title, const QString &body) override
+    void post(const QString &identifier, NotificationSubject subject, const QString &title,
+              const QString &body) override
     {
-        posted.append({identifier, title, body});
+        posted.append({identifier, subject, title, body});
     }
 };
 
