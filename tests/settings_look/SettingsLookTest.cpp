@@ -297,8 +297,8 @@ private Q_SLOTS:
         QSignalSpy checking(&w->dog, &Watchdog::isCheckingChanged);
         QTest::keyClick(window, Qt::Key_R, Qt::ControlModifier);
         QVERIFY(checking.count() >= 1);
-        for (QKeyCombination keys : {QKeyCombination(Qt::Key_Escape),
-                                     QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
+        for (QKeyCombination keys :
+             {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
             w->controller->show(SettingsTab::volume);
             QVERIFY(QTest::qWaitForWindowActive(window));
             QTest::keyClick(child<QLineEdit>("shareField"), keys.key(), keys.keyboardModifiers());
@@ -313,12 +313,26 @@ private Q_SLOTS:
         QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("share");
         QTest::addColumn<bool>("noted");
-        QTest::newRow("smb with password") << "smb://user:pw@nas/media" << "smb" << "nas" << "media" << true;
-        QTest::newRow("afp, encoded share") << "afp://nas.local/Time%20Machine/sub" << "afp"
-                                            << "nas.local" << "Time Machine" << true;
-        QTest::newRow("user, no share") << " AFP://pw@10.0.0.2 " << "afp" << "10.0.0.2" << "box" << true;
-        QTest::newRow("plain host") << "nas.lan" << "smb" << "nas.lan" << "box" << false;
-        QTest::newRow("not a URL") << "smb-pw.local" << "smb" << "smb-pw.local" << "box" << false;
+        QTest::newRow("smb with password") << "smb://user:pw@nas/media"
+                                           << "smb"
+                                           << "nas"
+                                           << "media" << true;
+        QTest::newRow("afp, encoded share") << "afp://nas.local/Time%20Machine/sub"
+                                            << "afp"
+                                            << "nas.local"
+                                            << "Time Machine" << true;
+        QTest::newRow("user, no share") << " AFP://pw@10.0.0.2 "
+                                        << "afp"
+                                        << "10.0.0.2"
+                                        << "box" << true;
+        QTest::newRow("plain host") << "nas.lan"
+                                    << "smb"
+                                    << "nas.lan"
+                                    << "box" << false;
+        QTest::newRow("not a URL") << "smb-pw.local"
+                                   << "smb"
+                                   << "smb-pw.local"
+                                   << "box" << false;
     }
     // A pasted share URL is split; no user name or password in it is stored anywhere.
     void pastedAddress()
