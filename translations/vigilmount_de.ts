@@ -128,6 +128,10 @@ Starten Sie es aus einer Desktop-Sitzung oder führen Sie „vigilmount --headle
         <source>Checking</source>
         <translation>Prüfe</translation>
     </message>
+    <message>
+        <source>Failures are included: when this is off, Vigilmount also stays quiet when a repair fails.</source>
+        <translation>Fehlschläge eingeschlossen: Ist dies aus, meldet Vigilmount auch keine fehlgeschlagene Reparatur.</translation>
+    </message>
 </context>
 <context>
     <name>HistoryView</name>
@@ -641,6 +645,18 @@ Starten Sie es aus einer Desktop-Sitzung oder führen Sie „vigilmount --headle
     <message>
         <source>Unknown</source>
         <translation>Unbekannt</translation>
+    </message>
+    <message>
+        <source>Not saved: a share address reads smb://server/share or afp://server/share.</source>
+        <translation>Nicht gespeichert: Eine Freigabeadresse lautet smb://server/freigabe oder afp://server/freigabe.</translation>
+    </message>
+    <message>
+        <source>The address was split into protocol, server and share name. The user name and password in it were not kept: enter them under Credentials.</source>
+        <translation>Die Adresse wurde in Protokoll, Server und Freigabename aufgeteilt. Benutzername und Passwort darin wurden nicht übernommen: Bitte unter „Anmeldedaten“ eingeben.</translation>
+    </message>
+    <message>
+        <source>The address was split into protocol, server and share name.</source>
+        <translation>Die Adresse wurde in Protokoll, Server und Freigabename aufgeteilt.</translation>
     </message>
 </context>
 <context>

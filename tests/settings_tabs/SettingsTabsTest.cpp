@@ -285,37 +285,6 @@ private Q_SLOTS:
         QCOMPARE(view->findChild<QStackedWidget *>()->currentWidget()->objectName(), "emptyState");
     }
 
-    // Pictures of each tab; at 1.25× font size everything must still fit.
-
-    void layout_data()
-    {
-        QTest::addColumn<int>("tab");
-        QTest::addColumn<qreal>("scale");
-        const char *names[] = {"general", "plex", "volume", "history"};
-        for (int tab = 0; tab < 4; ++tab) {
-            QTest::newRow(names[tab]) << tab << 1.0;
-            QTest::addRow("%s-font125", names[tab]) << tab << 1.25;
-        }
-    }
-    void layout()
-    {
-        QFETCH(int, tab);
-        QFETCH(qreal, scale);
-        const QFont original = QApplication::font();
-        QFont scaled = original;
-        scaled.setPointSizeF(original.pointSizeF() * scale);
-        QApplication::setFont(scaled);
-        recordAt(w->log, Kind::plexDown, 26, "Plex stopped running");
-        recordAt(w->log, Kind::volumeMountFailed, 3,
-                 QStringLiteral("The server refused the user name or password (error 13). "
-                                "Check the credentials in Settings and try again later."));
-        view = tab == 0 ? general() : tab == 1 ? plex() : tab == 2 ? volume() : history();
-        const QStringList problems =
-            layoutProblems(view, w->window.get(), QString::fromLatin1(QTest::currentDataTag()));
-        QApplication::setFont(original);
-        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
-    }
-
     // Each tab shows a failure in red until the next success.
     void failuresShowInRedUntilTheNextSuccess()
     {

@@ -98,13 +98,19 @@ inline bool fits(QWidget *w)
     return true;
 }
 
+// Where pictures of the window go: $VIGILMOUNT_ARTIFACTS, else a folder of the build tree.
+inline QString artifactsDir()
+{
+    return qEnvironmentVariable("VIGILMOUNT_ARTIFACTS", QStringLiteral(VIGILMOUNT_ARTIFACTS_DIR));
+}
+
 // Saves <artifacts>/<name>.png, then lists clipped texts and controls, controls without an
 // accessible name and controls the Tab key does not reach, and horizontal overflow.
 inline QStringList layoutProblems(QWidget *tab, QWidget *window, const QString &name)
 {
     QApplication::processEvents();
-    QDir().mkpath(QStringLiteral(VIGILMOUNT_ARTIFACTS_DIR));
-    window->grab().save(QStringLiteral(VIGILMOUNT_ARTIFACTS_DIR "/%1.png").arg(name));
+    QDir().mkpath(artifactsDir());
+    window->grab().save(artifactsDir() + QStringLiteral("/%1.png").arg(name));
 
     QStringList problems;
     for (QScrollArea *scroll : tab->findChildren<QScrollArea *>())

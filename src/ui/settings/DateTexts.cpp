@@ -67,7 +67,10 @@ QString relative(Instant date, Instant now, const QLocale &locale)
         }
     }
     icu::UnicodeString text;
-    formatter.formatNumeric(double(amount), unit, text, status);
+    if (amount == 0 && date <= now) // a moment ago: the past form, never "in 0 sec."
+        formatter.format(0.0, UDAT_DIRECTION_LAST, UDAT_RELATIVE_SECONDS, text, status);
+    else
+        formatter.formatNumeric(double(amount), unit, text, status);
     return U_SUCCESS(status) ? toQString(text) : QString();
 }
 

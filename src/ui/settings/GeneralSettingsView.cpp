@@ -62,12 +62,17 @@ void GeneralSettingsView::buildIntervalSection(QVBoxLayout *form)
 {
     QVBoxLayout *interval = addSection(form);
     QHBoxLayout *intervalRow = addRow(interval);
-    intervalRow->addWidget(new QLabel(tr("Check every")));
+    auto *intervalLabel = new QLabel(tr("Check every"));
+    intervalRow->addWidget(intervalLabel);
     m_intervalField = new QLineEdit;
+    intervalLabel->setBuddy(m_intervalField);
     m_intervalField->setObjectName(QStringLiteral("intervalField"));
     m_intervalField->setAccessibleName(tr("Check interval in minutes"));
     m_intervalField->setAlignment(Qt::AlignRight);
-    m_intervalField->setFixedWidth(60);
+    // Room for "720" at any font.
+    m_intervalField->setFixedWidth(
+        qMax(60, m_intervalField->fontMetrics().horizontalAdvance(QStringLiteral("0000.0")) +
+                     m_intervalField->minimumSizeHint().width()));
     intervalRow->addWidget(m_intervalField);
 
     m_stepper = new Stepper;
@@ -99,6 +104,11 @@ void GeneralSettingsView::buildLoginSection(QVBoxLayout *form)
     m_notifyToggle = new QCheckBox(tr("Show a notification when Vigilmount fixes something"));
     m_notifyToggle->setObjectName(QStringLiteral("notifyToggle"));
     login->addWidget(m_notifyToggle);
+    auto *notifyCaption =
+        makeCaption(tr("Failures are included: when this is off, Vigilmount also stays quiet "
+                       "when a repair fails."));
+    notifyCaption->setObjectName(QStringLiteral("notifyCaption"));
+    login->addWidget(notifyCaption);
 }
 
 void GeneralSettingsView::buildCheckSection(QVBoxLayout *form)

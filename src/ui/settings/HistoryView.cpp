@@ -28,6 +28,7 @@
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QStyleOptionMenuItem>
+#include <QTimerEvent>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -123,9 +124,9 @@ HistoryView::HistoryView(EventLog &log, AppSettings &settings, QWidget *parent)
     : QWidget(parent), m_log(log), m_settings(settings)
 {
     EnglishPlurals::install(); // the failed-repairs caption counts in English too
+    // The style's margins around the tab; the parts are apart by the form's row spacing.
     auto *stack = new QVBoxLayout(this);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(0);
+    stack->setSpacing(rowSpacing(this));
     stack->addLayout(buildCards());
     stack->addWidget(divider());
     stack->addLayout(buildPickers());
@@ -140,8 +141,7 @@ HistoryView::HistoryView(EventLog &log, AppSettings &settings, QWidget *parent)
 QHBoxLayout *HistoryView::buildCards()
 {
     auto *cards = new QHBoxLayout;
-    cards->setContentsMargins(12, 12, 12, 12);
-    cards->setSpacing(12);
+    cards->setSpacing(sectionSpacing(this));
     m_crashes = new SummaryCard(tr("Plex crashes"), QStringLiteral("play.slash"));
     m_crashes->setObjectName(QStringLiteral("crashesCard"));
     m_drops = new SummaryCard(tr("Volume drops"), QStringLiteral("externaldrive.badge.xmark"));
@@ -156,7 +156,7 @@ QHBoxLayout *HistoryView::buildCards()
 QHBoxLayout *HistoryView::buildPickers()
 {
     auto *controls = new QHBoxLayout;
-    controls->setContentsMargins(12, 8, 12, 8);
+    controls->setSpacing(sectionSpacing(this));
     QStringList windowLabels;
     for (Window window : {Window::day, Window::week, Window::month, Window::all})
         windowLabels << label(window);
@@ -205,19 +205,15 @@ QWidget *HistoryView::buildEmptyState()
     auto *empty = new QWidget;
     empty->setObjectName(QStringLiteral("emptyState"));
     auto *emptyColumn = new QVBoxLayout(empty);
-    emptyColumn->setSpacing(6);
+    emptyColumn->setSpacing(rowSpacing(this));
     emptyColumn->addStretch(1);
-    auto *seal = new QLabel;
-    seal->setPixmap(
-        tintedSymbolIcon(QStringLiteral("checkmark.seal"), secondaryColor(palette()), 32)
-            .pixmap(QSize(32, 32), devicePixelRatioF()));
-    seal->setAlignment(Qt::AlignCenter);
-    emptyColumn->addWidget(seal);
+    emptyColumn->addWidget(makeSymbolLabel(QStringLiteral("checkmark.seal"), 32), 0,
+                           Qt::AlignHCenter);
     m_emptyText = new QLabel;
     m_emptyText->setObjectName(QStringLiteral("emptyText"));
     m_emptyText->setAlignment(Qt::AlignCenter);
     m_emptyText->setWordWrap(true);
-    setTextColor(m_emptyText, secondaryColor(palette()));
+    followSecondaryColor(m_emptyText);
     emptyColumn->addWidget(m_emptyText);
     emptyColumn->addStretch(1);
     return empty;
@@ -227,7 +223,6 @@ QWidget *HistoryView::buildEmptyState()
 QVBoxLayout *HistoryView::buildFooter()
 {
     auto *footer = new QVBoxLayout;
-    footer->setContentsMargins(12, 12, 12, 12);
     auto *buttons = new QHBoxLayout;
     m_verbose = new QCheckBox(tr("Log every check"));
     m_verbose->setObjectName(QStringLiteral("verboseToggle"));
@@ -320,14 +315,9 @@ void HistoryView::refresh()
     const Instant now = Clock::now();
     const QList<LogEvent> inWindow = windowEvents();
 
-    const auto lastCaption = [&](LogEvent::Kind kind) {
-        const std::optional<LogEvent> last = m_log.lastEvent(kind);
-        return last ? tr("Last %1").arg(DateTexts::relative(last->date, now)) : tr("None recorded");
-    };
     m_crashes->setCount(countKind(inWindow, LogEvent::Kind::plexDown));
-    m_crashes->setCaption(lastCaption(LogEvent::Kind::plexDown));
     m_drops->setCount(countKind(inWindow, LogEvent::Kind::volumeDown));
-    m_drops->setCaption(lastCaption(LogEvent::Kind::volumeDown));
+    showLastOutages(now);
     m_fixes->setCount(countWhere(inWindow, &LogEvent::isRepair));
     const qsizetype failed = countWhere(inWindow, &LogEvent::isFailure);
     m_fixes->setCaption(failed == 0 ? tr("No failed repairs")
@@ -343,6 +333,38 @@ void HistoryView::refresh()
     m_emptyText->setText(m_filter == Filter::incidents ? tr("No outages in this period.")
                                                        : tr("Nothing logged in this period."));
     m_listArea->setCurrentIndex(empty ? 1 : 0);
+}
+
+void HistoryView::showLastOutages(Instant now)
+{
+    const auto lastCaption = [&](LogEvent::Kind kind) {
+        const std::optional<LogEvent> last = m_log.lastEvent(kind);
+        return last ? tr("Last %1").arg(DateTexts::relative(last->date, now)) : tr("None recorded");
+    };
+    m_crashes->setCaption(lastCaption(LogEvent::Kind::plexDown));
+    m_drops->setCaption(lastCaption(LogEvent::Kind::volumeDown));
+}
+
+void HistoryView::showEvent(QShowEvent *event)
+{
+    // The window may have stayed hidden for a long time: the counts and "Last …" are redone.
+    refresh();
+    m_captionTimer.start(30'000, this);
+    QWidget::showEvent(event);
+}
+
+void HistoryView::hideEvent(QHideEvent *event)
+{
+    m_captionTimer.stop();
+    QWidget::hideEvent(event);
+}
+
+void HistoryView::timerEvent(QTimerEvent *event)
+{
+    // While the tab stays open the relative times move on; the list is left as it is.
+    if (event->timerId() == m_captionTimer.timerId())
+        showLastOutages(Clock::now());
+    QWidget::timerEvent(event);
 }
 
 void HistoryView::changeEvent(QEvent *event)

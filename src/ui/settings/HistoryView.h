@@ -2,6 +2,7 @@
 
 #include "history/LogEvent.h"
 
+#include <QBasicTimer>
 #include <QList>
 #include <QWidget>
 #include <optional>
@@ -47,6 +48,9 @@ public:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
 
 private:
     static QString label(Filter filter);
@@ -63,6 +67,8 @@ private:
 
     // The window's records, oldest first.
     QList<LogEvent> windowEvents() const;
+    // The cards' "Last …" captions, relative to now.
+    void showLastOutages(Instant now);
     void exportWindow();
     // The file the user chose for an export, or none when the dialog was cancelled.
     std::optional<QString> chooseExportFile();
@@ -89,4 +95,5 @@ private:
     QAction *m_deleteOlder;
     QAction *m_deleteAll;
     QLabel *m_exportError;
+    QBasicTimer m_captionTimer;
 };

@@ -81,14 +81,16 @@ void PlexSettingsView::buildApplicationSection(QVBoxLayout *form)
     m_choose->setObjectName(QStringLiteral("chooseButton"));
     pathRow->addWidget(m_choose);
 
-    QHBoxLayout *foundRow = addRow(application, 6);
+    QHBoxLayout *foundRow = addRow(application, rowSpacing(this));
     m_foundIcon = new QLabel;
     m_foundIcon->setObjectName(QStringLiteral("foundIcon"));
     m_foundIcon->setFixedSize(16, 16);
     foundRow->addWidget(m_foundIcon, 0, Qt::AlignTop);
-    m_foundText = makeCaption();
+    // Caption-sized, in the plain text colour: it reports on the path above.
+    m_foundText = new QLabel;
     m_foundText->setObjectName(QStringLiteral("foundText"));
-    setTextColor(m_foundText, palette().color(QPalette::WindowText));
+    m_foundText->setWordWrap(true);
+    m_foundText->setFont(captionFont(m_foundText->font()));
     foundRow->addWidget(m_foundText, 1);
 
     m_reset = new QPushButton(tr("Reset to default location"));

@@ -1,6 +1,7 @@
 #include "ui/settings/SettingsRootView.h"
 
 #include "ui/Symbols.h"
+#include "ui/settings/AccessKeys.h"
 #include "ui/settings/SettingsTabContent.h"
 #include "ui/settings/SettingsUIState.h"
 
@@ -21,6 +22,7 @@ SettingsRootView::SettingsRootView(const SettingsContext &context, QWidget *pare
     for (const SettingsTab tab : allSettingsTabs())
         addTab(makeSettingsTabContent(tab, context, this), symbolIcon(symbol(tab)), label(tab));
     setCurrentIndex(static_cast<int>(allSettingsTabs().indexOf(m_state.tab())));
+    assignAccessKeys();
 
     connect(this, &QTabWidget::currentChanged, this, [this](int index) {
         if (index >= 0 && index < allSettingsTabs().size())
@@ -30,6 +32,16 @@ SettingsRootView::SettingsRootView(const SettingsContext &context, QWidget *pare
     connect(&m_state, &SettingsUIState::tabChanged, this, [this](SettingsTab tab) {
         setCurrentIndex(static_cast<int>(allSettingsTabs().indexOf(tab)));
     });
+}
+
+void SettingsRootView::assignAccessKeys()
+{
+    // The tabs' keys work from every tab, so no control may reuse one of them.
+    QSet<QChar> tabKeys;
+    for (int index = 0; index < count(); ++index)
+        setTabText(index, AccessKeys::withAccessKey(tabText(index), tabKeys));
+    for (int index = 0; index < count(); ++index)
+        AccessKeys::assign(widget(index), tabKeys);
 }
 
 QString SettingsRootView::label(SettingsTab tab)

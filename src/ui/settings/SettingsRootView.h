@@ -14,6 +14,7 @@ class SettingsRootView : public QTabWidget
     Q_OBJECT
 
 public:
+    // The smallest size of the window; it grows to what the tabs need at the current font.
     static constexpr int width = 560;
     static constexpr int height = 470;
 
@@ -23,5 +24,8 @@ public:
     static QString symbol(SettingsTab tab);
 
 private:
+    // Gives the tabs and every labelled control and button an access key, unique per tab.
+    void assignAccessKeys();
+
     SettingsUIState &m_state;
 };

@@ -1,8 +1,10 @@
 #include "ui/settings/SettingsWindowController.h"
 
 #include "common/ApplicationId.h"
+#include "monitor/Watchdog.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsStore.h"
+#include "ui/settings/SettingsForm.h"
 #include "ui/settings/SettingsRootView.h"
 #include "ui/settings/SettingsUIState.h"
 
@@ -11,6 +13,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -28,8 +31,9 @@ void storeGeometry(const QWidget &window)
     SettingsStore::persist(*store);
 }
 
-// The settings window: fixed size, not resizable, hidden (never destroyed) when closed; its
-// position is kept in the settings store.
+// The settings window: not resizable, hidden (never destroyed) when closed; its position is
+// kept in the settings store. It opens at the larger of its minimum size and what the tabs
+// need at the current font, so that no tab has to scroll.
 class SettingsWindow : public QWidget
 {
 public:
@@ -39,15 +43,46 @@ public:
     {
         setWindowTitle(QStringLiteral("Vigilmount"));
         setObjectName(QStringLiteral("VigilmountSettings"));
-        auto *layout = new QVBoxLayout(this);
-        layout->setContentsMargins(0, 0, 0, 0);
-        auto *root = new SettingsRootView(context, this);
-        root->setFixedSize(SettingsRootView::width, SettingsRootView::height);
-        layout->addWidget(root, 0, Qt::AlignCenter);
-        setFixedSize(SettingsRootView::width, SettingsRootView::height);
+        auto *layout = new QVBoxLayout(this); // the style's window margins
+        m_root = new SettingsRootView(context, this);
+        layout->addWidget(m_root);
+        addShortcuts(context.watchdog);
+        fitToContent();
+    }
+
+    void fitToContent()
+    {
+        SettingsForm::alignLabelColumns(m_root);
+        const QMargins margins = layout()->contentsMargins();
+        const int horizontal = margins.left() + margins.right();
+        QSize size(qMax(SettingsRootView::width, m_root->minimumSizeHint().width() + horizontal),
+                   0);
+        const int rootHeight = m_root->hasHeightForWidth()
+                                   ? m_root->heightForWidth(size.width() - horizontal)
+                                   : m_root->sizeHint().height();
+        size.setHeight(
+            qMax(SettingsRootView::height, rootHeight + margins.top() + margins.bottom()));
+        // On a screen too small for it, the tabs scroll instead.
+        if (const QScreen *shownOn = screen())
+            size = size.boundedTo(shownOn->availableGeometry().size());
+        setFixedSize(size);
     }
 
 protected:
+    void showEvent(QShowEvent *event) override
+    {
+        fitToContent();
+        QWidget::showEvent(event);
+    }
+
+    void changeEvent(QEvent *event) override
+    {
+        // The tabs take the new font after the window has been told.
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+            QMetaObject::invokeMethod(this, &SettingsWindow::fitToContent, Qt::QueuedConnection);
+        QWidget::changeEvent(event);
+    }
+
     void closeEvent(QCloseEvent *event) override
     {
         // Closing only hides: the window is not deleted on close and is shown again later.
@@ -61,6 +96,19 @@ protected:
             storeGeometry(*this);
         QWidget::hideEvent(event);
     }
+
+private:
+    // Escape and Ctrl+W close the window; Ctrl+R checks now, as in the tray menu.
+    void addShortcuts(Watchdog &watchdog)
+    {
+        for (const QKeySequence &keys :
+             {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
+            new QShortcut(keys, this, this, &QWidget::close);
+        new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this,
+                      [&watchdog] { watchdog.checkNow(QStringLiteral("manual")); });
+    }
+
+    SettingsRootView *m_root;
 };
 
 } // namespace
@@ -100,7 +148,7 @@ void SettingsWindowController::buildWindow()
     const QByteArray saved = store->value(geometryKey).toByteArray();
     if (!saved.isEmpty())
         window->restoreGeometry(saved);
-    window->setFixedSize(SettingsRootView::width, SettingsRootView::height);
+    window->fitToContent();
     // Also keep the position of a window that is still open when the program ends.
     connect(qApp, &QCoreApplication::aboutToQuit, window, [window] {
         if (window->isVisible())

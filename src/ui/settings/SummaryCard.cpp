@@ -1,6 +1,5 @@
 #include "ui/settings/SummaryCard.h"
 
-#include "ui/Symbols.h"
 #include "ui/settings/SettingsForm.h"
 
 #include <QHBoxLayout>
@@ -16,29 +15,25 @@ SummaryCard::SummaryCard(const QString &title, const QString &symbolName, QWidge
 {
     setFocusPolicy(Qt::NoFocus);
     auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(10, 10, 10, 10);
-    column->setSpacing(4);
+    const int padding = rowSpacing(this) + rowSpacing(this) / 2;
+    column->setContentsMargins(padding, padding, padding, padding);
+    column->setSpacing(rowSpacing(this) / 2);
 
     const QFont caption = captionFont(font());
-    const QColor secondary = secondaryColor(palette());
     auto *titleRow = new QHBoxLayout;
-    titleRow->setSpacing(4);
-    auto *symbol = new QLabel;
-    const int side = QFontMetrics(caption).height();
-    symbol->setPixmap(tintedSymbolIcon(symbolName, secondary, side)
-                          .pixmap(QSize(side, side), devicePixelRatioF()));
-    symbol->setFixedSize(side, side);
-    titleRow->addWidget(symbol);
+    titleRow->setSpacing(rowSpacing(this) / 2);
+    titleRow->addWidget(makeSymbolLabel(symbolName, QFontMetrics(caption).height()));
     auto *titleLabel = new QLabel(title);
+    titleLabel->setObjectName(QStringLiteral("cardTitle"));
     titleLabel->setFont(caption);
-    setTextColor(titleLabel, secondary);
+    followSecondaryColor(titleLabel);
     titleRow->addWidget(titleLabel, 1);
     column->addLayout(titleRow);
 
     m_number = new QLabel(QStringLiteral("0"));
     m_number->setObjectName(QStringLiteral("cardNumber"));
     QFont numberFont = font();
-    numberFont.setPixelSize(26);
+    numberFont.setPointSizeF(font().pointSizeF() * 2);
     numberFont.setWeight(QFont::Medium);
     m_number->setFont(numberFont);
     column->addWidget(m_number);
@@ -46,7 +41,7 @@ SummaryCard::SummaryCard(const QString &title, const QString &symbolName, QWidge
     m_captionLabel = new QLabel;
     m_captionLabel->setObjectName(QStringLiteral("cardCaption"));
     m_captionLabel->setFont(caption2Font(font()));
-    setTextColor(m_captionLabel, secondary);
+    followSecondaryColor(m_captionLabel);
     // One line; the caption is cut to the card's width rather than wrapped.
     m_captionLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     column->addWidget(m_captionLabel);

@@ -5,6 +5,7 @@
 #include "settings/AppSettings.h"
 #include "ui/settings/SegmentedControl.h"
 #include "ui/settings/SettingsForm.h"
+#include "ui/settings/ShareUrlInput.h"
 #include "ui/settings/Spinner.h"
 
 #include <QAbstractButton>
@@ -29,24 +30,6 @@ QCoro::Task<> runMountCheck(QPointer<VolumeSettingsView> view, Watchdog *watchdo
     co_await watchdog->checkNow(QStringLiteral("manual mount"));
     if (view)
         finish(watchdog->lastMessage());
-}
-
-QLineEdit *addField(QFormLayout *fields, const QString &label, const QString &placeholder = {})
-{
-    auto *field = new QLineEdit;
-    field->setAccessibleName(label);
-    field->setPlaceholderText(placeholder);
-    fields->addRow(label, field);
-    return field;
-}
-
-QFormLayout *addFields(QVBoxLayout *section)
-{
-    auto *fields = new QFormLayout;
-    fields->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
-    fields->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    section->addLayout(fields);
-    return fields;
 }
 
 } // namespace
@@ -84,8 +67,13 @@ void VolumeSettingsView::buildServerSection(QVBoxLayout *form)
     m_hostField = addField(serverFields, tr("Server address"),
                            tr("%1.local or 192.168.1.20").arg(exampleHost));
     m_hostField->setObjectName(QStringLiteral("hostField"));
+    m_hostInput = new ShareUrlInput(m_hostField);
     m_shareField = addField(serverFields, tr("Share name"), QStringLiteral("Plex"));
     m_shareField->setObjectName(QStringLiteral("shareField"));
+    m_addressNote = makeCaption();
+    m_addressNote->setObjectName(QStringLiteral("addressNote"));
+    m_addressNote->hide();
+    server->addWidget(m_addressNote);
     m_fileManagerPath = makeCaption();
     m_fileManagerPath->setObjectName(QStringLiteral("fileManagerPath"));
     server->addWidget(m_fileManagerPath);
@@ -133,7 +121,16 @@ void VolumeSettingsView::connectControls()
     connect(m_protocol, &SegmentedControl::activated, this, [this](int index) {
         m_settings.setShareProtocol(index == 1 ? ShareProtocol::afp : ShareProtocol::smb);
     });
-    connect(m_hostField, &QLineEdit::textEdited, &m_settings, &AppSettings::setServerHost);
+    connect(m_hostInput, &ShareUrlInput::hostEdited, this, [this](const QString &host) {
+        m_addressNote->hide();
+        m_settings.setServerHost(host);
+    });
+    connect(m_hostInput, &ShareUrlInput::urlEntered, this, &VolumeSettingsView::applyShareUrl);
+    connect(m_hostInput, &ShareUrlInput::incompleteUrl, this, [this] {
+        m_addressNote->setText(tr("Not saved: a share address reads smb://server/share or "
+                                  "afp://server/share."));
+        m_addressNote->show();
+    });
     connect(m_shareField, &QLineEdit::textEdited, &m_settings, &AppSettings::setShareName);
     connect(m_userField, &QLineEdit::textEdited, &m_settings, &AppSettings::setUsername);
     connect(m_passwordField, &QLineEdit::textEdited, this, &VolumeSettingsView::passwordEdited);
@@ -143,6 +140,20 @@ void VolumeSettingsView::connectControls()
     connect(&m_settings, &AppSettings::changed, this, &VolumeSettingsView::refresh);
     connect(&m_watchdog, &Watchdog::volumeMountedChanged, this, &VolumeSettingsView::refresh);
     connect(&m_watchdog, &Watchdog::volumeMountPointChanged, this, &VolumeSettingsView::refresh);
+}
+
+void VolumeSettingsView::applyShareUrl(const ShareUrl &url)
+{
+    m_settings.setShareProtocol(url.protocol);
+    m_settings.setServerHost(url.host);
+    if (!url.share.isEmpty())
+        m_settings.setShareName(url.share);
+    m_addressNote->setText(
+        url.hadCredentials
+            ? tr("The address was split into protocol, server and share name. The user name "
+                 "and password in it were not kept: enter them under Credentials.")
+            : tr("The address was split into protocol, server and share name."));
+    m_addressNote->show();
 }
 
 void VolumeSettingsView::showEvent(QShowEvent *event)
@@ -232,7 +243,8 @@ void VolumeSettingsView::refresh()
     m_protocol->setCurrentIndex(m_settings.shareProtocol() == ShareProtocol::afp ? 1 : 0);
     const QString host = m_settings.serverHost();
     const QString share = m_settings.shareName();
-    if (m_hostField->text() != host)
+    // A URL still being typed is not the stored host yet: it stays in the field.
+    if (m_hostField->text() != host && !m_hostInput->isHolding())
         m_hostField->setText(host);
     if (m_shareField->text() != share)
         m_shareField->setText(share);

@@ -11,6 +11,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class SegmentedControl;
+class ShareUrlInput;
+struct ShareUrl;
 class Spinner;
 class QVBoxLayout;
 class Watchdog;
@@ -45,6 +47,8 @@ private:
     // Starts the next queued keyring write once the previous one has answered.
     void writeNextPassword();
     void usernameChanged(const QString &username);
+    // A URL typed or pasted as the server address, split into the settings it names.
+    void applyShareUrl(const ShareUrl &url);
     void mountNow();
     void refresh();
 
@@ -71,6 +75,8 @@ private:
     QCheckBox *m_watchToggle;
     SegmentedControl *m_protocol;
     QLineEdit *m_hostField;
+    ShareUrlInput *m_hostInput;
+    QLabel *m_addressNote;
     QLineEdit *m_shareField;
     QLabel *m_fileManagerPath;
     QLineEdit *m_userField;
