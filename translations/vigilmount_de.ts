@@ -67,6 +67,13 @@ Starten Sie es aus einer Desktop-Sitzung oder führen Sie „vigilmount --headle
     </message>
 </context>
 <context>
+    <name>DesktopNotifications</name>
+    <message>
+        <source>Open Settings</source>
+        <translation>Einstellungen öffnen</translation>
+    </message>
+</context>
+<context>
     <name>GeneralSettingsView</name>
     <message>
         <source>Off</source>
@@ -475,13 +482,6 @@ Starten Sie es aus einer Desktop-Sitzung oder führen Sie „vigilmount --headle
     </message>
 </context>
 <context>
-    <name>StatusItemController</name>
-    <message>
-        <source>Vigilmount — attention needed</source>
-        <translation>Vigilmount – Aufmerksamkeit nötig</translation>
-    </message>
-</context>
-<context>
     <name>StatusMenuModel</name>
     <message>
         <source>Plex: not monitored</source>
@@ -574,6 +574,30 @@ Starten Sie es aus einer Desktop-Sitzung oder führen Sie „vigilmount --headle
     <message>
         <source>Quit Vigilmount</source>
         <translation>Vigilmount beenden</translation>
+    </message>
+    <message>
+        <source>Vigilmount — attention needed</source>
+        <translation>Vigilmount – Aufmerksamkeit nötig</translation>
+    </message>
+    <message>
+        <source>Plex running</source>
+        <translation>Plex läuft</translation>
+    </message>
+    <message>
+        <source>Plex not running</source>
+        <translation>Plex läuft nicht</translation>
+    </message>
+    <message>
+        <source>Volume mounted</source>
+        <translation>Volume eingehängt</translation>
+    </message>
+    <message>
+        <source>Volume disconnected</source>
+        <translation>Volume getrennt</translation>
+    </message>
+    <message>
+        <source>Vigilmount — %1</source>
+        <translation>Vigilmount – %1</translation>
     </message>
 </context>
 <context>

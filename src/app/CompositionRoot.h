@@ -32,6 +32,8 @@ public:
     SettingsUIState &uiState() { return m_uiState; }
     // Null when headless; the window itself is built on first use.
     SettingsWindowController *windowController() { return m_windowController.get(); }
+    // A notification's "Open Settings": the window on the subject's tab (none when headless).
+    void openSettings(NotificationSubject subject);
 
 private:
     Mode m_mode;

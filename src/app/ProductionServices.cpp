@@ -6,10 +6,11 @@
 #include "platform/PlexMediaServer.h"
 #include "platform/SleepWakeMonitor.h"
 
-WatchdogServices makeProductionServices()
+WatchdogServices makeProductionServices(std::function<void(NotificationSubject)> openSettings)
 {
-    return WatchdogServices{std::make_shared<PlexMediaServer>(), std::make_shared<GvfsShare>(),
-                            std::make_shared<KeyringCredentials>(),
-                            std::make_shared<DesktopNotifications>(),
-                            std::make_shared<SleepWakeMonitor>()};
+    return WatchdogServices{
+        std::make_shared<PlexMediaServer>(), std::make_shared<GvfsShare>(),
+        std::make_shared<KeyringCredentials>(),
+        std::make_shared<DesktopNotifications>(std::chrono::seconds(5), std::move(openSettings)),
+        std::make_shared<SleepWakeMonitor>()};
 }

@@ -5,10 +5,12 @@
 #include "history/EventLog.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsStore.h"
+#include "ui/menubar/StatusItemController.h"
 #include "ui/settings/SettingsUIState.h"
 #include "ui/settings/SettingsWindowController.h"
 
 #include <QFile>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QWidget>
 
@@ -72,6 +74,28 @@ private Q_SLOTS:
         QVERIFY(delegate->applicationShouldHandleReopen());
         QVERIFY(window->isVisible());
         QCOMPARE(root->uiState().tab(), SettingsTab::general);
+    }
+
+    // A click on the tray icon opens General, or brings an open window forward on its tab; a
+    // notification's "Open Settings" shows its subject's tab.
+    void trayClickAndNotificationOpenTheWindow()
+    {
+        root->settings().setServerHost("nas"); // no first-launch window
+        delegate->applicationDidFinishLaunching();
+        QSystemTrayIcon &tray = delegate->statusItemController()->trayIcon();
+        Q_EMIT tray.activated(QSystemTrayIcon::Context);
+        QVERIFY(!root->windowController()->window());
+        Q_EMIT tray.activated(QSystemTrayIcon::Trigger);
+        QWidget *window = root->windowController()->window();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(root->uiState().tab(), SettingsTab::general);
+        root->openSettings(NotificationSubject::volume);
+        Q_EMIT tray.activated(QSystemTrayIcon::Trigger);
+        QCOMPARE(root->uiState().tab(), SettingsTab::volume);
+        window->close();
+        root->openSettings(NotificationSubject::plex);
+        QVERIFY(window->isVisible());
+        QCOMPARE(root->uiState().tab(), SettingsTab::plex);
     }
 };
 

@@ -1,9 +1,15 @@
+#include "EngineFakes.h"
+#include "platform/LaunchAtLogin.h"
 #include "ui/Symbols.h"
+#include "ui/menubar/StatusItemController.h"
 #include "ui/menubar/StatusMenuModel.h"
+#include "ui/settings/SettingsUIState.h"
+#include "ui/settings/SettingsWindowController.h"
 
 #include <QFile>
 #include <QImage>
 #include <QTest>
+#include <QtDBus>
 
 using namespace StatusMenuModel;
 using namespace std::chrono_literals;
@@ -39,6 +45,49 @@ QColor averageColour(const QIcon &icon)
             if (const QRgb p = image.pixel(x, y); qAlpha(p) >= 250)
                 r += qRed(p), g += qGreen(p), b += qBlue(p), ++n;
     return n ? QColor(int(r / n), int(g / n), int(b / n)) : QColor();
+}
+
+// A property of this process's StatusNotifierItem, read the way a tray host reads it. The item
+// is served on this thread: the call must not block.
+QVariant trayItemProperty(const QString &name)
+{
+    const QDBusMessage items =
+        QDBusMessage::createMethodCall("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+                                       "org.freedesktop.DBus.Properties", "Get");
+    const auto get = [](QDBusMessage message, const QVariantList &arguments) {
+        message.setArguments(arguments);
+        QDBusPendingCall call = QDBusConnection::sessionBus().asyncCall(message);
+        if (!QTest::qWaitFor([&] { return call.isFinished(); }, 5000))
+            return QVariant();
+        return call.reply().arguments().value(0).value<QDBusVariant>().variant();
+    };
+    const QString item =
+        get(items, {"org.kde.StatusNotifierWatcher", "RegisteredStatusNotifierItems"})
+            .toStringList()
+            .value(0);
+    const QDBusMessage property = QDBusMessage::createMethodCall(
+        item.section('/', 0, 0), "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get");
+    return get(property, {"org.kde.StatusNotifierItem", name});
+}
+
+// The title of the item's ToolTip (sa(iiay)ss).
+QString toolTipTitle(const QVariant &toolTip)
+{
+    const QDBusArgument argument = toolTip.value<QDBusArgument>();
+    QString icon, title;
+    argument.beginStructure();
+    argument >> icon;
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        int width = 0, height = 0;
+        QByteArray pixels;
+        argument.beginStructure();
+        argument >> width >> height >> pixels;
+        argument.endStructure();
+    }
+    argument.endArray();
+    argument >> title;
+    return title;
 }
 
 } // namespace
@@ -81,22 +130,29 @@ private Q_SLOTS:
         QTest::addColumn<bool>("startRow");
         QTest::addColumn<QString>("shareRow");
         QTest::addColumn<bool>("attention");
-        QTest::newRow("all unknown")
-            << inputs(true, -1, true, true, -1, "media") << true << "Mount media" << false;
+        QTest::addColumn<QString>("toolTip");
+        const QString attention = "Vigilmount \u2014 attention needed\n";
+        QTest::newRow("all unknown") << inputs(true, -1, true, true, -1, "media") << true
+                                     << "Mount media" << false << "Vigilmount";
         QTest::newRow("server down, share unknown")
-            << inputs(true, 0, true, true, -1, "media") << true << "Mount media" << true;
+            << inputs(true, 0, true, true, -1, "media") << true << "Mount media" << true
+            << attention + "Plex not running";
         QTest::newRow("all up") << inputs(true, 1, true, true, 1, " Media ") << false
-                                << "Open  Media  in File Manager" << false;
+                                << "Open  Media  in File Manager" << false
+                                << "Vigilmount \u2014 Plex running \u00B7 Volume mounted";
         QTest::newRow("server down, not watched")
-            << inputs(false, 0, true, true, -1, "media") << false << "Mount media" << false;
-        QTest::newRow("share down")
-            << inputs(false, 0, true, true, 0, " Media ") << false << "Mount  Media " << true;
+            << inputs(false, 0, true, true, -1, "media") << false << "Mount media" << false
+            << "Vigilmount";
+        QTest::newRow("share down") << inputs(false, 0, true, true, 0, " Media ") << false
+                                    << "Mount  Media " << true << attention + "Volume disconnected";
         QTest::newRow("empty share name")
-            << inputs(true, 1, true, true, 0, "") << false << "Mount Volume" << true;
-        QTest::newRow("share not configured")
-            << inputs(true, 1, true, false, 0, "media") << false << "" << false;
+            << inputs(true, 1, true, true, 0, "") << false << "Mount Volume" << true
+            << attention + "Plex running \u00B7 Volume disconnected";
+        QTest::newRow("share not configured") << inputs(true, 1, true, false, 0, "media") << false
+                                              << "" << false << "Vigilmount \u2014 Plex running";
         QTest::newRow("share down, not watched")
-            << inputs(true, 1, false, true, 0, "media") << false << "" << false;
+            << inputs(true, 1, false, true, 0, "media") << false << "" << false
+            << "Vigilmount \u2014 Plex running";
     }
     void actionRowsAndAttention()
     {
@@ -107,6 +163,48 @@ private Q_SLOTS:
         QTEST(titles.contains(Action::startPlex), "startRow");
         QTEST(titles.value(Action::openVolume) + titles.value(Action::mountVolume), "shareRow");
         QTEST(needsAttention(in), "attention");
+        QTEST(trayToolTip(in), "toolTip");
+    }
+
+    // A long mount point never widens the menu: the row keeps its words and the path's ends,
+    // and its tooltip has the whole of it.
+    void longMountPointIsElidedInTheMiddle()
+    {
+        const QString path = "/run/user/1000/gvfs/smb-share:server=nas.example.lan,share=media";
+        const Row row = rows(inputs(true, 1, true, true, 1, "media", path)).at(1);
+        QCOMPARE(row.title, "Volume: /run/user/1000/g\u2026lan,share=media");
+        QCOMPARE(row.title.size(), maximumRowLength);
+        QCOMPARE(row.toolTip, "Volume: " + path);
+        QVERIFY(rows(inputs(true, 1, true, true, 1, "media", "/m")).at(1).toolTip.isEmpty());
+        // A character outside the BMP at the cut is kept whole or left out whole.
+        QCOMPARE(elidedInTheMiddle("ab\U0001F4C1cdefgh", 6), "ab\u2026gh");
+        QCOMPARE(elidedInTheMiddle("abcdef", 6), "abcdef");
+    }
+
+    // The item on a real StatusNotifier host, read back over D-Bus: the state in the tooltip,
+    // Active while the server runs, NeedsAttention and the attention text while it is down.
+    void trayItemStatusOverDBus()
+    {
+        EngineWorld world;
+        world.settings.setWatchVolume(false);
+        LaunchAtLogin launchAtLogin;
+        SettingsUIState uiState;
+        SettingsWindowController window(
+            SettingsContext{world.settings, world.log, world.dog, launchAtLogin, uiState});
+        StatusItemController controller(world.dog, world.settings, world.log, window);
+        world.fake.running = true;
+        world.dog.checkNow("manual");
+        QTRY_COMPARE(trayItemProperty("Status").toString(), "Active");
+        QCOMPARE(toolTipTitle(trayItemProperty("ToolTip")), "Vigilmount \u2014 Plex running");
+
+        world.fake.running = false;
+        world.fake.launchAnswers.answer = Answer::fail;
+        world.dog.checkNow("manual");
+        QTRY_COMPARE(trayItemProperty("Status").toString(), "NeedsAttention");
+        QCOMPARE(toolTipTitle(trayItemProperty("ToolTip")),
+                 "Vigilmount \u2014 attention needed\nPlex not running");
+        // The menu still travels with the item.
+        QCOMPARE(trayItemProperty("Menu").value<QDBusObjectPath>().path(), "/MenuBar");
     }
 
     // Under a minute: whole seconds, truncated, never below 30.

@@ -2,6 +2,7 @@
 
 #include "history/EventLog.h"
 #include "monitor/Watchdog.h"
+#include "platform/StatusNotifierStatus.h"
 #include "platform/SystemLog.h"
 #include "settings/AppSettings.h"
 #include "ui/Symbols.h"
@@ -13,20 +14,17 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-namespace {
-const QString tooltip = QStringLiteral("Vigilmount");
-const QString normalDescription = QStringLiteral("Vigilmount");
-} // namespace
-
 StatusItemController::StatusItemController(Watchdog &watchdog, AppSettings &settings, EventLog &log,
                                            SettingsWindowController &window, QObject *parent)
     : QObject(parent), m_watchdog(watchdog), m_settings(settings), m_log(log), m_window(window),
       m_menu(std::make_unique<QMenu>())
 {
     m_tray = new QSystemTrayIcon(this);
-    m_tray->setToolTip(tooltip);
     m_tray->setContextMenu(m_menu.get());
+    m_menu->setToolTipsVisible(true);
     connect(m_menu.get(), &QMenu::aboutToShow, this, &StatusItemController::rebuildMenu);
+    connect(m_tray, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) { activated(reason); });
 
     // The icon follows the two states; a change of the watch switches alone waits for them.
     connect(&m_watchdog, &Watchdog::plexRunningChanged, this, &StatusItemController::updateIcon);
@@ -43,6 +41,10 @@ StatusItemController::StatusItemController(Watchdog &watchdog, AppSettings &sett
     updateIcon();
     rebuildMenu();
     m_tray->show();
+    // Made after the tray icon, so it goes before it.
+    m_status = new StatusNotifierStatus(this);
+    m_status->setNeedsAttention(m_attention);
+    m_status->attach();
     // A panel that switches between light and dark gets the matching glyph.
     qApp->installEventFilter(this);
 
@@ -57,7 +59,12 @@ StatusItemController::~StatusItemController() = default;
 
 QString StatusItemController::accessibleDescription() const
 {
-    return m_attention ? tr("Vigilmount — attention needed") : normalDescription;
+    return StatusMenuModel::trayDescription(currentInputs());
+}
+
+QString StatusItemController::status() const
+{
+    return m_status ? m_status->status() : QStringLiteral("Active");
 }
 
 StatusMenuModel::Inputs StatusItemController::currentInputs() const
@@ -81,7 +88,11 @@ StatusMenuModel::Inputs StatusItemController::currentInputs() const
 
 void StatusItemController::updateIcon()
 {
-    m_attention = StatusMenuModel::needsAttention(currentInputs());
+    const StatusMenuModel::Inputs in = currentInputs();
+    m_attention = StatusMenuModel::needsAttention(in);
+    m_tray->setToolTip(StatusMenuModel::trayToolTip(in));
+    if (m_status)
+        m_status->setNeedsAttention(m_attention);
     drawIcon();
 }
 
@@ -122,6 +133,9 @@ void StatusItemController::rebuildMenu()
             continue;
         }
         QAction *item = m_menu->addAction(row.title);
+        // A shortened row still tells its whole text, on hover and to a screen reader.
+        item->setToolTip(row.toolTip.isEmpty() ? row.title : row.toolTip);
+        item->setStatusTip(row.toolTip);
         if (row.type == StatusMenuModel::Row::Type::info) {
             item->setEnabled(false);
             item->setIcon(symbolIcon(row.symbol));
@@ -132,6 +146,13 @@ void StatusItemController::rebuildMenu()
         const StatusMenuModel::Action what = row.action;
         connect(item, &QAction::triggered, this, [this, what] { trigger(what); });
     }
+}
+
+void StatusItemController::activated(int reason)
+{
+    // A left click (hosts send Activate: the item is not only a menu).
+    if (reason == QSystemTrayIcon::Trigger)
+        m_window.showOrRaise(SettingsTab::general);
 }
 
 void StatusItemController::trigger(StatusMenuModel::Action action)

@@ -11,9 +11,14 @@ namespace StatusMenuModel {
 
 namespace {
 
+Row info(const StatusLine &line)
+{
+    return Row{Row::Type::info, line.text, line.symbol, Action::none, {}, line.toolTip};
+}
+
 Row info(const QString &title, const QString &symbol)
 {
-    return Row{Row::Type::info, title, symbol, Action::none, {}};
+    return info(StatusLine{title, symbol, {}});
 }
 
 Row separator()
@@ -68,9 +73,53 @@ StatusLine volumeStatus(const Inputs &in)
     if (!*in.volumeMounted)
         return {text(QT_TRANSLATE_NOOP("StatusMenuModel", "Volume: disconnected")),
                 QStringLiteral("externaldrive.badge.xmark")};
-    return {text(QT_TRANSLATE_NOOP("StatusMenuModel", "Volume: %1"))
-                .arg(in.volumeMountPoint.value_or(in.shareName)),
-            QStringLiteral("externaldrive.fill.badge.checkmark")};
+    // The path gets what the row's own words leave of the row's length.
+    const QString row = text(QT_TRANSLATE_NOOP("StatusMenuModel", "Volume: %1"));
+    const QString where = in.volumeMountPoint.value_or(in.shareName);
+    const qsizetype room = std::max<qsizetype>(maximumRowLength - (row.size() - 2), 3);
+    const QString shown = elidedInTheMiddle(where, room);
+    return {row.arg(shown), QStringLiteral("externaldrive.fill.badge.checkmark"),
+            shown == where ? QString() : row.arg(where)};
+}
+
+QString elidedInTheMiddle(const QString &text, qsizetype maxLength)
+{
+    if (text.size() <= maxLength)
+        return text;
+    const qsizetype kept = std::max<qsizetype>(maxLength - 1, 0);
+    qsizetype head = (kept + 1) / 2;
+    qsizetype tail = kept - head;
+    if (head > 0 && text.at(head - 1).isHighSurrogate())
+        --head;
+    if (tail > 0 && text.at(text.size() - tail).isLowSurrogate())
+        --tail;
+    return text.left(head) + QChar(0x2026) + text.right(tail);
+}
+
+QString trayDescription(const Inputs &in)
+{
+    return needsAttention(in)
+               ? text(QT_TRANSLATE_NOOP("StatusMenuModel", "Vigilmount — attention needed"))
+               : QStringLiteral("Vigilmount");
+}
+
+QString trayToolTip(const Inputs &in)
+{
+    QStringList states;
+    if (in.watchPlex && in.plexRunning)
+        states << (*in.plexRunning
+                       ? text(QT_TRANSLATE_NOOP("StatusMenuModel", "Plex running"))
+                       : text(QT_TRANSLATE_NOOP("StatusMenuModel", "Plex not running")));
+    if (volumeShown(in) && in.volumeMounted)
+        states << (*in.volumeMounted
+                       ? text(QT_TRANSLATE_NOOP("StatusMenuModel", "Volume mounted"))
+                       : text(QT_TRANSLATE_NOOP("StatusMenuModel", "Volume disconnected")));
+    const QString joined = states.join(QStringLiteral(" \u00B7 "));
+    if (needsAttention(in))
+        return trayDescription(in) + QLatin1Char('\n') + joined;
+    if (states.isEmpty())
+        return trayDescription(in);
+    return text(QT_TRANSLATE_NOOP("StatusMenuModel", "Vigilmount — %1")).arg(joined);
 }
 
 QString intervalText(double minutes)
@@ -138,8 +187,8 @@ QList<Row> rows(const Inputs &in, const QLocale &locale)
     const StatusLine plex = plexStatus(in);
     const StatusLine volume = volumeStatus(in);
     QList<Row> list;
-    list << info(plex.text, plex.symbol) << info(volume.text, volume.symbol)
-         << info(checkLine(in, locale), QStringLiteral("clock")) << separator()
+    list << info(plex) << info(volume) << info(checkLine(in, locale), QStringLiteral("clock"))
+         << separator()
          << action(text(QT_TRANSLATE_NOOP("StatusMenuModel", "Check Now")), Action::checkNow,
                    QKeySequence(Qt::CTRL | Qt::Key_R));
     if (in.watchPlex && in.plexRunning != true)

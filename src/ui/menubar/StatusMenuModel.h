@@ -48,6 +48,7 @@ struct Row
     QString symbol; // info rows only
     Action action = Action::none;
     QKeySequence shortcut;
+    QString toolTip = {}; // the whole text of a title that was shortened to fit the menu
 
     bool operator==(const Row &) const = default;
 };
@@ -56,7 +57,11 @@ struct StatusLine
 {
     QString text;
     QString symbol;
+    QString toolTip = {}; // set when the text was shortened
 };
+
+// No menu row grows longer than this, in characters: a long mount point would widen the menu.
+constexpr qsizetype maximumRowLength = 40;
 
 struct OutageCount
 {
@@ -69,6 +74,14 @@ constexpr qint64 outageWindowSeconds = 604800;
 
 StatusLine plexStatus(const Inputs &in);
 StatusLine volumeStatus(const Inputs &in);
+// The text shortened in the middle to at most maxLength characters, with "…" in place of what
+// was left out; a surrogate pair is never split.
+QString elidedInTheMiddle(const QString &text, qsizetype maxLength);
+// The icon's tooltip: "Vigilmount — Plex running · Volume mounted", or while something is down
+// the attention text above the state of each watched service.
+QString trayToolTip(const Inputs &in);
+// The spoken description of the icon ("Vigilmount" or "Vigilmount — attention needed").
+QString trayDescription(const Inputs &in);
 // "every …" part of the check line, from the interval in minutes.
 QString intervalText(double minutes);
 // "Checking…", "No check yet" or "Last check <time> · every <interval>"; the time is the local

@@ -133,6 +133,11 @@ void SettingsWindowController::show(SettingsTab tab)
     m_window->activateWindow();
 }
 
+void SettingsWindowController::showOrRaise(SettingsTab tabWhenHidden)
+{
+    show(m_window && m_window->isVisible() ? m_context.uiState.tab() : tabWhenHidden);
+}
+
 void SettingsWindowController::buildWindow()
 {
     auto *window = new SettingsWindow(m_context);

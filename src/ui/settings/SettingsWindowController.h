@@ -21,6 +21,8 @@ public:
     // Selects the tab first (so an open window switches at once), builds the window if there
     // is none, then shows it, raises it and asks for focus.
     void show(SettingsTab tab);
+    // A hidden window opens on tabWhenHidden; an open one comes forward on the tab it shows.
+    void showOrRaise(SettingsTab tabWhenHidden);
 
     // The window once built; null before the first show().
     QWidget *window() const { return m_window; }

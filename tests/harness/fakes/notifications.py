@@ -1,8 +1,10 @@
 #!/usr/bin/python3
 """A notification server that shows nothing: owns org.freedesktop.Notifications on the session
 bus and appends one JSON line per call to $VIGILMOUNT_NOTIFICATIONS_LOG. Notify lines carry the
-message signature and every argument; GetCapabilities lines only the method. A test can make
-the server slow with org.vigilmount.Test.SetReplyDelay(u milliseconds)."""
+message signature and every argument; GetCapabilities lines only the method. A notification
+that replaces a known one keeps its id. A test can make the server slow with
+org.vigilmount.Test.SetReplyDelay(u milliseconds), change what it offers with
+SetCapabilities(as), and have it report a click with InvokeAction(u id, s key)."""
 
 import json
 import os
@@ -53,6 +55,7 @@ class Server(dbus.service.Object):
         self.log_path = log_path
         self.last_id = 0
         self.reply_delay_ms = 0
+        self.capabilities = ["body", "body-markup"]
 
     def record(self, entry):
         with open(self.log_path, "a", encoding="utf-8") as log:
@@ -69,7 +72,7 @@ class Server(dbus.service.Object):
                          async_callbacks=("reply", "error"))
     def GetCapabilities(self, reply=None, error=None):
         self.record({"method": "GetCapabilities"})
-        self.answer(reply, dbus.Array(["body", "body-markup"], signature="s"))
+        self.answer(reply, dbus.Array(self.capabilities, signature="s"))
 
     @dbus.service.method(INTERFACE, in_signature="", out_signature="ssss")
     def GetServerInformation(self):
@@ -79,7 +82,10 @@ class Server(dbus.service.Object):
                          message_keyword="message", async_callbacks=("reply", "error"))
     def Notify(self, app_name, replaces_id, app_icon, summary, body, actions, hints, expire,
                message=None, reply=None, error=None):
-        self.last_id += 1
+        notification_id = int(replaces_id)
+        if not 0 < notification_id <= self.last_id:
+            self.last_id += 1
+            notification_id = self.last_id
         self.record({
             "method": "Notify",
             "signature": str(message.get_signature()),
@@ -92,13 +98,25 @@ class Server(dbus.service.Object):
             "hints": plain(hints),
             "hint_types": {str(k): type_code(v) for k, v in hints.items()},
             "expire": plain(expire),
-            "id": self.last_id,
+            "id": notification_id,
         })
-        self.answer(reply, dbus.UInt32(self.last_id))
+        self.answer(reply, dbus.UInt32(notification_id))
 
     @dbus.service.method(TEST, in_signature="u", out_signature="")
     def SetReplyDelay(self, milliseconds):
         self.reply_delay_ms = int(milliseconds)
+
+    @dbus.service.method(TEST, in_signature="as", out_signature="")
+    def SetCapabilities(self, capabilities):
+        self.capabilities = [str(c) for c in capabilities]
+
+    @dbus.service.method(TEST, in_signature="us", out_signature="")
+    def InvokeAction(self, notification_id, key):
+        self.ActionInvoked(notification_id, key)
+
+    @dbus.service.signal(INTERFACE, signature="us")
+    def ActionInvoked(self, notification_id, key):
+        pass
 
     @dbus.service.method(INTERFACE, in_signature="u", out_signature="")
     def CloseNotification(self, notification_id):
