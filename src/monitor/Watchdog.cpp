@@ -248,7 +248,7 @@ QCoro::Task<QString> Watchdog::checkVolume()
     const MountOutcome outcome = co_await repairVolume(host, share);
     if (outcome.ok()) {
         d->log.record(Kind::volumeMounted, outcome.value());
-        d->notifier.notify(NotificationSubject::plex, tr("Plex volume reconnected"),
+        d->notifier.notify(NotificationSubject::volume, tr("Plex volume reconnected"),
                            tr("%1 is mounted at %2.").arg(share, outcome.value()));
         setVolumeMounted(true);
         setVolumeMountPoint(outcome.value());

@@ -123,6 +123,8 @@ private Q_SLOTS:
         QTEST(rig.dog.lastMessage(), "summary");
         const int repairs = int(findings.filter("down").size());
         QCOMPARE(rig.fake.launches.size() + rig.fake.requests.size(), repairs);
+        for (const FakeMachine::Posted &post : std::as_const(rig.fake.posted))
+            QCOMPARE(post.subject, plex ? NotificationSubject::plex : NotificationSubject::volume);
     }
 
     void failedRepairsAreRetriedAndNotifiedEveryCycle()
