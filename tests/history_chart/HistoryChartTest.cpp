@@ -1,6 +1,6 @@
+#include "ui/settings/HistoryChart.h"
 #include "history/EventLog.h"
 #include "settings/AppSettings.h"
-#include "ui/settings/HistoryChart.h"
 #include "ui/settings/HistoryListModel.h"
 #include "ui/settings/SegmentedControl.h"
 
@@ -91,10 +91,12 @@ class HistoryChartTest : public QObject
     {
         QTest::mouseClick(m_chart, Qt::LeftButton, {}, m_chart->barSlot(index).center().toPoint());
     }
-    QColor barColor(qsizetype index) const
+    // The colour at the foot (the server) or the top (the share) of a full bar.
+    QColor barColor(qsizetype index, bool top = false) const
     {
         const QRectF slot = m_chart->barSlot(index);
-        return m_chart->grab().toImage().pixelColor(int(slot.center().x()), int(slot.bottom()) - 1);
+        const int y = top ? int(slot.top()) + 1 : int(slot.bottom()) - 1;
+        return m_chart->grab().toImage().pixelColor(int(slot.center().x()), y);
     }
 
 private Q_SLOTS:
@@ -117,13 +119,18 @@ private Q_SLOTS:
         QTest::addColumn<int>("oddIndex"); // the one bucket that is not 1, 24 or 168 hours
         QTest::addColumn<int>("oddHours");
         QTest::newRow("7 days, spring change") << Period::day << 168 << "2026-03-31T12:00:00+02:00"
-            << Qt::Monday << "2026-03-24T00:00:00+01:00" << "8 0:10 3:01 6:10 7:11" << 5 << 23;
-        QTest::newRow("24 hours, autumn change") << Period::hour << 24 << "2026-10-25T06:30:00+01:00"
-            << Qt::Monday << "2026-10-24T07:00:00+02:00" << "25 19:01 20:01" << -1 << 0;
+                                               << Qt::Monday << "2026-03-24T00:00:00+01:00"
+                                               << "8 0:10 3:01 6:10 7:11" << 5 << 23;
+        QTest::newRow("24 hours, autumn change")
+            << Period::hour << 24 << "2026-10-25T06:30:00+01:00" << Qt::Monday
+            << "2026-10-24T07:00:00+02:00"
+            << "25 19:01 20:01" << -1 << 0;
         QTest::newRow("all time, Monday weeks") << Period::week << -1 << "2026-03-31T12:00:00+02:00"
-            << Qt::Monday << "2026-03-09T00:00:00+01:00" << "4 0:10 2:11 3:21" << 2 << 167;
+                                                << Qt::Monday << "2026-03-09T00:00:00+01:00"
+                                                << "4 0:10 2:11 3:21" << 2 << 167;
         QTest::newRow("all time, Sunday weeks") << Period::week << -1 << "2026-03-31T12:00:00+02:00"
-            << Qt::Sunday << "2026-03-08T00:00:00+01:00" << "4 0:10 2:11 3:21" << 3 << 167;
+                                                << Qt::Sunday << "2026-03-08T00:00:00+01:00"
+                                                << "4 0:10 2:11 3:21" << 3 << 167;
     }
     void bucketing()
     {
@@ -136,8 +143,8 @@ private Q_SLOTS:
         QFETCH(int, oddIndex);
         QFETCH(int, oddHours);
         const Instant end = at(qPrintable(now));
-        const auto from = hoursBack < 0 ? std::nullopt
-                                        : std::optional(end - std::chrono::hours(hoursBack));
+        const auto from =
+            hoursBack < 0 ? std::nullopt : std::optional(end - std::chrono::hours(hoursBack));
         const OutageHistogram histogram(historyUntil(end), period, from, end, firstDay);
         const QList<OutageHistogram::Bucket> &buckets = histogram.buckets();
         QStringList expected = outages.split(' ');
@@ -146,9 +153,12 @@ private Q_SLOTS:
         QStringList got;
         for (qsizetype i = 0; i < buckets.size(); ++i) {
             if (buckets[i].total() > 0)
-                got << QStringLiteral("%1:%2%3").arg(i).arg(buckets[i].server).arg(buckets[i].share);
-            const auto hours = std::chrono::duration_cast<std::chrono::hours>(buckets[i].end -
-                                                                              buckets[i].start);
+                got << QStringLiteral("%1:%2%3")
+                           .arg(i)
+                           .arg(buckets[i].server)
+                           .arg(buckets[i].share);
+            const auto hours =
+                std::chrono::duration_cast<std::chrono::hours>(buckets[i].end - buckets[i].start);
             const int usual = period == Period::hour ? 1 : period == Period::day ? 24 : 168;
             QCOMPARE(int(hours.count()), i == oddIndex ? oddHours : usual);
             if (i > 0)
@@ -166,8 +176,9 @@ private Q_SLOTS:
                               << "5 outages in the last 7 days, most on Tuesday";
         QTest::newRow("month") << Window::month << "2026-03-31T12:00:00+02:00"
                                << "6 outages in the last 30 days, most on Mar 31";
-        QTest::newRow("all, US weeks") << Window::all << "2026-03-31T12:00:00+02:00"
-                                       << "6 outages in all recorded history, most in the week of Mar 29";
+        QTest::newRow("all, US weeks")
+            << Window::all << "2026-03-31T12:00:00+02:00"
+            << "6 outages in all recorded history, most in the week of Mar 29";
         QTest::newRow("one") << Window::day << "2026-03-31T11:00:00+02:00"
                              << "1 outage in the last 24 hours";
         QTest::newRow("tie") << Window::day << "2026-10-25T06:30:00+01:00"
@@ -186,7 +197,7 @@ private Q_SLOTS:
     void pickingBarsFiltersTheList()
     {
         showHistory("2026-03-31T12:00:00+02:00", Window::week);
-        const QList<Kind> all = {Kind::plexDown, Kind::volumeDown, Kind::plexDown,
+        const QList<Kind> all = {Kind::plexDown,      Kind::volumeDown, Kind::plexDown,
                                  Kind::volumeMounted, Kind::volumeDown, Kind::plexDown};
         QCOMPARE(listed(), all);
         clickBar(3);
@@ -214,12 +225,15 @@ private Q_SLOTS:
     {
         showHistory("2026-03-31T12:00:00+02:00", Window::week);
         QCOMPARE(barColor(7), m_chart->palette().color(QPalette::Highlight));
+        QCOMPARE_LT(barColor(7, true).lightness(), 128); // grey nearer the dark text
         QPalette dark = QApplication::palette();
         dark.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
         dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+        dark.setColor(QPalette::WindowText, Qt::white);
         QApplication::setPalette(dark);
         QApplication::processEvents();
         QCOMPARE(barColor(7), QColor(0x3d, 0xae, 0xe9));
+        QCOMPARE_GT(barColor(7, true).lightness(), 128);
     }
 };
 

@@ -100,8 +100,9 @@ QList<LogEvent> HistoryChart::recordsInSelection(const QList<LogEvent> &records)
         return records;
     const OutageHistogram::Bucket &bucket = m_histogram.buckets()[*m_selected];
     QList<LogEvent> inPeriod;
-    std::copy_if(records.cbegin(), records.cend(), std::back_inserter(inPeriod),
-                 [&bucket](const LogEvent &e) { return e.date >= bucket.start && e.date < bucket.end; });
+    std::copy_if(
+        records.cbegin(), records.cend(), std::back_inserter(inPeriod),
+        [&bucket](const LogEvent &e) { return e.date >= bucket.start && e.date < bucket.end; });
     return inPeriod;
 }
 
@@ -157,8 +158,8 @@ QString HistoryChart::periodText(const OutageHistogram::Bucket &bucket) const
 QString HistoryChart::barToolTip(qsizetype index) const
 {
     const OutageHistogram::Bucket &bucket = m_histogram.buckets()[index];
-    QString text = periodText(bucket) + QLatin1Char('\n') +
-                   tr("%n outage(s)", nullptr, bucket.total());
+    QString text =
+        periodText(bucket) + QLatin1Char('\n') + tr("%n outage(s)", nullptr, bucket.total());
     if (bucket.total() > 0)
         text += QLatin1Char('\n') + tr("Plex: %1, volume: %2").arg(bucket.server).arg(bucket.share);
     return text;
@@ -288,8 +289,7 @@ void HistoryChart::paintLegend(QPainter &painter) const
         painter.fillRect(QRect(x, row.top() + metrics.ascent() - swatch, swatch, swatch), color);
         x += swatch + 4;
         painter.setPen(SettingsForm::secondaryColor(palette()));
-        painter.drawText(QRect(x, row.top(), row.right() - x, row.height()), Qt::AlignLeft,
-                         name);
+        painter.drawText(QRect(x, row.top(), row.right() - x, row.height()), Qt::AlignLeft, name);
         x += metrics.horizontalAdvance(name) + 12;
     }
     if (m_selected) {

@@ -19,8 +19,8 @@ Instant periodStart(Instant at, Period period, Qt::DayOfWeek firstDayOfWeek)
     const QDateTime local = localTime(at);
     if (period == Period::hour) {
         const QTime time = local.time();
-        return at - std::chrono::milliseconds((time.minute() * 60 + time.second()) * 1000 +
-                                              time.msec());
+        return at -
+               std::chrono::milliseconds((time.minute() * 60 + time.second()) * 1000 + time.msec());
     }
     QDate day = local.date();
     if (period == Period::week)
@@ -79,9 +79,9 @@ int OutageHistogram::total() const
 
 std::optional<qsizetype> OutageHistogram::busiest() const
 {
-    const auto most = std::max_element(
-        m_buckets.cbegin(), m_buckets.cend(),
-        [](const Bucket &a, const Bucket &b) { return a.total() < b.total(); });
+    const auto most =
+        std::max_element(m_buckets.cbegin(), m_buckets.cend(),
+                         [](const Bucket &a, const Bucket &b) { return a.total() < b.total(); });
     if (most == m_buckets.cend() || most->total() == 0)
         return std::nullopt;
     const auto ties = std::count_if(m_buckets.cbegin(), m_buckets.cend(),
@@ -93,8 +93,9 @@ std::optional<qsizetype> OutageHistogram::busiest() const
 
 std::optional<qsizetype> OutageHistogram::indexOf(Instant at) const
 {
-    const auto after = std::upper_bound(m_buckets.cbegin(), m_buckets.cend(), at,
-                                        [](Instant date, const Bucket &b) { return date < b.start; });
+    const auto after =
+        std::upper_bound(m_buckets.cbegin(), m_buckets.cend(), at,
+                         [](Instant date, const Bucket &b) { return date < b.start; });
     if (after == m_buckets.cbegin() || at >= std::prev(after)->end)
         return std::nullopt;
     return std::prev(after) - m_buckets.cbegin();
