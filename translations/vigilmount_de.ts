@@ -141,6 +141,72 @@ Starten Sie es aus einer Desktop-Sitzung oder führen Sie „vigilmount --headle
     </message>
 </context>
 <context>
+    <name>HistoryChart</name>
+    <message>
+        <source>Pick a bar to list only its period; pick it again, or a time window, to list the whole window.</source>
+        <translation>Wählen Sie einen Balken, um nur seinen Zeitraum aufzulisten; wählen Sie ihn erneut oder ein Zeitfenster, um wieder das ganze Zeitfenster aufzulisten.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n outage(s) in the last 24 hours</source>
+        <translation>
+            <numerusform>%n Ausfall in den letzten 24 Stunden</numerusform>
+            <numerusform>%n Ausfälle in den letzten 24 Stunden</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n outage(s) in the last 7 days</source>
+        <translation>
+            <numerusform>%n Ausfall in den letzten 7 Tagen</numerusform>
+            <numerusform>%n Ausfälle in den letzten 7 Tagen</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n outage(s) in the last 30 days</source>
+        <translation>
+            <numerusform>%n Ausfall in den letzten 30 Tagen</numerusform>
+            <numerusform>%n Ausfälle in den letzten 30 Tagen</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n outage(s) in all recorded history</source>
+        <translation>
+            <numerusform>%n Ausfall im gesamten Verlauf</numerusform>
+            <numerusform>%n Ausfälle im gesamten Verlauf</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1, most at %2</source>
+        <translation>%1, die meisten um %2</translation>
+    </message>
+    <message>
+        <source>%1, most on %2</source>
+        <translation>%1, die meisten am %2</translation>
+    </message>
+    <message>
+        <source>%1, most in the week of %2</source>
+        <translation>%1, die meisten in der Woche ab %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n outage(s)</source>
+        <translation>
+            <numerusform>%n Ausfall</numerusform>
+            <numerusform>%n Ausfälle</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Plex: %1, volume: %2</source>
+        <translation>Plex: %1, Volume: %2</translation>
+    </message>
+    <message>
+        <source>Plex</source>
+        <translation>Plex</translation>
+    </message>
+    <message>
+        <source>Volume</source>
+        <translation>Volume</translation>
+    </message>
+</context>
+<context>
     <name>HistoryView</name>
     <message>
         <source>Outages &amp; fixes</source>

@@ -1,10 +1,12 @@
 #include "history/EventLog.h"
 #include "settings/AppSettings.h"
+#include "ui/settings/HistoryChart.h"
 #include "ui/settings/HistoryView.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QListView>
+#include <QPixmap>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <memory>
@@ -43,8 +45,9 @@ std::unique_ptr<EventLog> makeHistory(const QString &folder, int count)
     return std::make_unique<EventLog>(folder);
 }
 
-// One redraw of the History tab after the store changed: cards, captions and list model
-// recomputed, then every row laid out, on "All time" and "Everything" so all records are rows.
+// One redraw of the History tab after the store changed: cards, captions, chart and list model
+// recomputed, every row laid out and the chart painted, on "All time" and "Everything" so all
+// records are rows and every record is counted in the chart's weeks.
 void historyRedraw(benchmark::State &state, int count)
 {
     QTemporaryDir folder;
@@ -60,10 +63,13 @@ void historyRedraw(benchmark::State &state, int count)
     view.resize(560, 440);
     view.show();
     QApplication::processEvents();
+    auto *chart = view.findChild<HistoryChart *>();
+    QPixmap canvas(chart->size());
 
     for (auto _ : state) {
         view.refresh();
         view.listView()->doItemsLayout();
+        chart->render(&canvas);
     }
     state.counters["rows"] = double(view.listView()->model()->rowCount());
 }

@@ -6,6 +6,7 @@
 #include "ui/EnglishPlurals.h"
 #include "ui/Symbols.h"
 #include "ui/settings/DateTexts.h"
+#include "ui/settings/HistoryChart.h"
 #include "ui/settings/HistoryListModel.h"
 #include "ui/settings/HistoryRowDelegate.h"
 #include "ui/settings/SegmentedControl.h"
@@ -130,6 +131,7 @@ HistoryView::HistoryView(EventLog &log, AppSettings &settings, QWidget *parent)
     stack->addLayout(buildCards());
     stack->addWidget(divider());
     stack->addLayout(buildPickers());
+    stack->addWidget(m_chart = new HistoryChart);
     stack->addWidget(divider());
     stack->addWidget(buildListArea(), 1);
     stack->addWidget(divider());
@@ -268,6 +270,7 @@ void HistoryView::connectControls()
             [this](int index) { setTimeWindow(Window(index)); });
     connect(m_filterPicker, &QComboBox::activated, this,
             [this](int index) { setFilter(Filter(index)); });
+    connect(m_chart, &HistoryChart::selectionChanged, this, &HistoryView::refresh);
     connect(m_verbose, &QCheckBox::clicked, &m_settings, &AppSettings::setVerboseLogging);
     // The file may not exist yet; its location is passed all the same.
     connect(m_revealButton, &QPushButton::clicked, this,
@@ -289,6 +292,7 @@ void HistoryView::setFilter(Filter filter)
 void HistoryView::setTimeWindow(Window window)
 {
     m_window = window;
+    m_chart->clearSelection(); // picking a window, even the same one, lists all of it
     refresh();
 }
 
@@ -327,7 +331,8 @@ void HistoryView::refresh()
     m_filterPicker->setCurrentIndex(int(m_filter));
     m_verbose->setChecked(m_settings.verboseLogging());
 
-    QList<LogEvent> visible = newestFirst(inWindow, m_filter);
+    m_chart->setRecords(inWindow, m_window, startDate(m_window, now), now);
+    QList<LogEvent> visible = newestFirst(m_chart->recordsInSelection(inWindow), m_filter);
     const bool empty = visible.isEmpty();
     m_model->setEvents(std::move(visible));
     m_emptyText->setText(m_filter == Filter::incidents ? tr("No outages in this period.")

@@ -9,6 +9,7 @@
 
 class AppSettings;
 class EventLog;
+class HistoryChart;
 class HistoryListModel;
 class HistoryRowDelegate;
 class QAction;
@@ -82,6 +83,7 @@ private:
     SummaryCard *m_drops;
     SummaryCard *m_fixes;
     SegmentedControl *m_windowPicker;
+    HistoryChart *m_chart;
     QComboBox *m_filterPicker;
     QStackedWidget *m_listArea;
     QListView *m_list;
