@@ -23,8 +23,8 @@ public:
     {
         if (m_inFlight) {
             co_return co_await CompletionAwaiter<T>(
-                owner, [this](std::function<void(T)> done) { m_joiners.push_back(done); }, bound,
-                std::move(fallback));
+                owner, [this](std::function<void(T)> done) { m_joiners.push_back(done); },
+                bound, std::move(fallback));
         }
         m_inFlight = true;
         // OwnerGone passes through: this object went with the owner.
