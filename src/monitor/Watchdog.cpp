@@ -247,7 +247,8 @@ QCoro::Task<QString> Watchdog::checkPlex()
 {
     if (d->services.mediaServer->isRunning()) {
         if (d->settings.restartUnresponsivePlex()) {
-            if (const std::optional<ServerProcess> hung = co_await findHungServer())
+            const std::optional<ServerProcess> hung = co_await findHungServer();
+            if (hung)
                 co_return co_await repairHungServer(*hung);
         }
         if (m_plexNotAnswering)
@@ -277,7 +278,8 @@ QCoro::Task<QString> Watchdog::launchPlex()
 {
     // A program started earlier that still runs but isn't the server: another start would only
     // add a copy of it.
-    if (const std::optional<QString> program = d->services.mediaServer->unrecognisedLaunch()) {
+    const std::optional<QString> program = d->services.mediaServer->unrecognisedLaunch();
+    if (program) {
         const QString recorded = QStringLiteral("The program at ") + *program +
                                  QStringLiteral(" is running but isn't recognised as Plex "
                                                 "Media Server.");
@@ -315,11 +317,13 @@ QCoro::Task<std::optional<ServerProcess>> Watchdog::findHungServer()
     if (!process || Clock::now() - process->startedAt < d->serverStartupGrace)
         co_return std::nullopt;
     for (int failures = 1;; ++failures) {
-        if (co_await d->probe(this))
+        const bool answered = co_await d->probe(this);
+        if (answered)
             co_return std::nullopt;
         if (failures == 3)
             co_return process;
-        co_await d->pause(this, d->probeRetryDelay);
+        const bool paused = co_await d->pause(this, d->probeRetryDelay);
+        Q_UNUSED(paused)
         // Only failures of the same process add up.
         if (d->services.mediaServer->runningProcess() != process)
             co_return std::nullopt;
@@ -351,10 +355,7 @@ QCoro::Task<QString> Watchdog::repairHungServer(ServerProcess hung)
     d->keepsHangingRecorded = false;
     d->restarts.push_back(now);
 
-    const QString path = d->settings.plexAppPath();
-    const LaunchOutcome outcome = co_await d->launches.run(
-        this, [this, hung, path] { return awaited(d->restart(this, hung, path)); }, d->restartBound,
-        d->launchTimedOut(d->restartBound));
+    const LaunchOutcome outcome = co_await restartOnce(hung);
     if (!outcome.ok()) {
         d->log.record(Kind::plexLaunchFailed, outcome.error());
         d->notifier.notify(NotificationSubject::plex, tr("Couldn't start Plex"),
@@ -377,6 +378,14 @@ QCoro::Task<LaunchOutcome> Watchdog::launchOnce(bool interactive)
     return d->launches.run(
         this, [this, path, interactive] { return awaited(d->launch(this, path, interactive)); },
         d->launchBound, d->launchTimedOut(d->launchBound));
+}
+
+QCoro::Task<LaunchOutcome> Watchdog::restartOnce(const ServerProcess &hung)
+{
+    const QString path = d->settings.plexAppPath();
+    return d->launches.run(
+        this, [this, hung, path] { return awaited(d->restart(this, hung, path)); }, d->restartBound,
+        d->launchTimedOut(d->restartBound));
 }
 
 bool Watchdog::shareIsHealthy() const
@@ -476,7 +485,8 @@ QCoro::Task<> Watchdog::reportMissingServices()
 
 QCoro::Task<> Watchdog::launchPlexNow()
 {
-    if (const std::optional<QString> program = d->services.mediaServer->unrecognisedLaunch()) {
+    const std::optional<QString> program = d->services.mediaServer->unrecognisedLaunch();
+    if (program) {
         d->log.record(Kind::plexLaunchFailed,
                       manualPrefix + QStringLiteral("The program at ") + *program +
                           QStringLiteral(" is running but isn't recognised as Plex Media "

@@ -115,6 +115,7 @@ private:
     QCoro::Task<QString> repairHungServer(ServerProcess hung);
     // One launch (or restart) at a time: a second request joins the one in flight.
     QCoro::Task<LaunchOutcome> launchOnce(bool interactive);
+    QCoro::Task<LaunchOutcome> restartOnce(const ServerProcess &hung);
     // A hung server is not restarted while the share it may be stuck on isn't healthy.
     bool shareIsHealthy() const;
     QCoro::Task<QString> checkVolume();

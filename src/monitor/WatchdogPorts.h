@@ -44,7 +44,11 @@ struct ServerProcess
     Instant startedAt{};
     QString executable{};
     bool inSystemUnit = false;
-    bool operator==(const ServerProcess &) const = default;
+    // The same process, however its start time was worked out.
+    bool operator==(const ServerProcess &other) const
+    {
+        return pid == other.pid && startTicks == other.startTicks;
+    }
 };
 
 class MediaServerPort

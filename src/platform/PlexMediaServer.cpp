@@ -28,20 +28,19 @@ struct PlexMediaServer::Launched
 
 namespace {
 
-// When the machine booted, for turning start ticks into a time.
-Instant bootTime()
+// When a process started, from its start ticks and the time since boot (/proc/uptime is
+// precise to 10 ms; the boot time in /proc/stat only to the second).
+Instant startTime(quint64 startTicks)
 {
-    static const Instant boot = [] {
-        QFile stat(QStringLiteral("/proc/stat"));
-        if (stat.open(QIODevice::ReadOnly)) {
-            for (const QByteArray &line : stat.readAll().split('\n')) {
-                if (line.startsWith("btime "))
-                    return Instant(std::chrono::seconds(line.mid(6).trimmed().toLongLong()));
-            }
-        }
-        return Instant{};
-    }();
-    return boot;
+    static const quint64 ticksPerSecond = quint64(::sysconf(_SC_CLK_TCK));
+    QFile uptime(QStringLiteral("/proc/uptime"));
+    const double secondsUp =
+        uptime.open(QIODevice::ReadOnly) ? uptime.readLine().split(' ').value(0).toDouble() : 0.0;
+    const auto sinceStart = std::chrono::milliseconds(qint64(secondsUp * 1000.0) -
+                                                      qint64(startTicks * 1000 / ticksPerSecond));
+    return std::chrono::time_point_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now()) -
+           sinceStart;
 }
 
 std::function<void(PlexController::LaunchReport)>
@@ -77,10 +76,7 @@ std::optional<ServerProcess> PlexMediaServer::runningProcess()
     const std::optional<RunningInstance> found = ServerProcessScanner::findOnThisMachine();
     if (!found)
         return std::nullopt;
-    static const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
-    const auto sinceBoot =
-        std::chrono::milliseconds(qint64(found->startTicks * 1000 / quint64(ticksPerSecond)));
-    return ServerProcess{found->pid, found->startTicks, bootTime() + sinceBoot, found->name,
+    return ServerProcess{found->pid, found->startTicks, startTime(found->startTicks), found->name,
                          found->inSystemUnit};
 }
 

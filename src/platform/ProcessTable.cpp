@@ -140,7 +140,8 @@ std::optional<uid_t> ProcessTable::ownerOf(qint64 pid) const
 
 std::optional<quint64> ProcessTable::startTicksOf(qint64 pid) const
 {
-    const std::optional<std::string_view> field = StatFields(m_proc.get(), pid).field(22);
+    const StatFields stat(m_proc.get(), pid);
+    const std::optional<std::string_view> field = stat.field(22);
     quint64 ticks = 0;
     if (!field ||
         std::from_chars(field->data(), field->data() + field->size(), ticks).ec != std::errc())

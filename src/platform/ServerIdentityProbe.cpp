@@ -47,7 +47,8 @@ void ServerIdentityProbe::probe(quint16 port, std::function<void(bool)> done)
     QObject::connect(m_reply.data(), &QNetworkReply::finished, m_reply.data(), [this] {
         QNetworkReply *reply = m_reply.data();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        const bool answered = isAnswer(status, reply->read(bodyLimit));
+        const bool answered =
+            isAnswer(status, reply->isOpen() ? reply->read(bodyLimit) : QByteArray());
         reply->deleteLater();
         finish(answered);
     });

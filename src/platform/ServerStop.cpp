@@ -53,8 +53,7 @@ Status stop(qint64 pid, quint64 startTicks, const QString &executable,
         return Status::failure(QString::fromUtf8(
             QT_TRANSLATE_NOOP("Outcome", "Plex Media Server isn't answering, and it runs under "
                                          "another account, so Vigilmount can't restart it.")));
-    if (pidfdSignal(held.get(), SIGTERM) &&
-        endedWithin(held.get(), grace))
+    if (pidfdSignal(held.get(), SIGTERM) && endedWithin(held.get(), grace))
         return Status::success({});
     pidfdSignal(held.get(), SIGKILL);
     if (endedWithin(held.get(), grace))

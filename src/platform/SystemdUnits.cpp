@@ -46,7 +46,8 @@ bool isLoaded(const QString &unit)
     const QString path = reply.arguments().first().value<QDBusObjectPath>().path();
     QDBusMessage get = QDBusMessage::createMethodCall(
         service, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get.setArguments({QStringLiteral("org.freedesktop.systemd1.Unit"), QStringLiteral("LoadState")});
+    get.setArguments(
+        {QStringLiteral("org.freedesktop.systemd1.Unit"), QStringLiteral("LoadState")});
     const QDBusMessage state = call(get, queryTimeoutMs);
     return state.type() == QDBusMessage::ReplyMessage && !state.arguments().isEmpty() &&
            state.arguments().first().value<QDBusVariant>().variant().toString() ==
@@ -55,10 +56,9 @@ bool isLoaded(const QString &unit)
 
 Outcome<QString> change(const QString &unit, Change change, bool interactive)
 {
-    QDBusMessage message =
-        managerCall(change == Change::start ? QStringLiteral("StartUnit")
-                                            : QStringLiteral("RestartUnit"),
-                    {unit, QStringLiteral("replace")});
+    QDBusMessage message = managerCall(change == Change::start ? QStringLiteral("StartUnit")
+                                                               : QStringLiteral("RestartUnit"),
+                                       {unit, QStringLiteral("replace")});
     message.setInteractiveAuthorizationAllowed(interactive);
     const QDBusMessage reply = call(message, interactive ? interactiveTimeoutMs : queryTimeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage)
@@ -69,8 +69,7 @@ Outcome<QString> change(const QString &unit, Change change, bool interactive)
         return Outcome<QString>::failure(QString::fromUtf8(QT_TRANSLATE_NOOP(
             "Outcome", "Plex Media Server runs as a system service, and starting it needs an "
                        "administrator's permission.")));
-    return Outcome<QString>::failure(reply.errorMessage().isEmpty() ? error
-                                                                    : reply.errorMessage());
+    return Outcome<QString>::failure(reply.errorMessage().isEmpty() ? error : reply.errorMessage());
 }
 
 } // namespace SystemdUnits

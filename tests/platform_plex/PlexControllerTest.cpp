@@ -48,7 +48,7 @@ QList<qint64> liveServers(const QString &name = u"Plex Media Server"_s)
 QList<LaunchOutcome> launchAndCollect(const QString &path)
 {
     auto outcomes = std::make_shared<QList<LaunchOutcome>>();
-    PlexMediaServer().launch(path, [outcomes](LaunchOutcome outcome) {
+    PlexMediaServer().launch(path, false, [outcomes](LaunchOutcome outcome) {
         QMetaObject::invokeMethod(QCoreApplication::instance(),
                                   [outcomes, outcome] { outcomes->append(outcome); });
     });
