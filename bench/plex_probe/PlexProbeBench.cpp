@@ -42,8 +42,8 @@ void runCycles(benchmark::State &state, bool probe)
             break;
         }
     }
-    state.counters["main_cpu_us"] =
-        benchmark::Counter(cpu / double(std::max<benchmark::IterationCount>(state.iterations(), 1)));
+    state.counters["main_cpu_us"] = benchmark::Counter(
+        cpu / double(std::max<benchmark::IterationCount>(state.iterations(), 1)));
 }
 
 void BM_PlexCycleWithProbe(benchmark::State &state)
