@@ -5,6 +5,7 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QFileInfo>
 
 namespace SystemdUnits {
 
@@ -31,11 +32,29 @@ QDBusMessage managerCall(const QString &method, const QVariantList &arguments)
     return message;
 }
 
+// Whether a unit file by that name lies in one of the folders systemd loads system units from
+// ($SYSTEMD_UNIT_PATH, as systemd reads it, else the standard ones). Without one the bus is not
+// asked at all: a stalled system bus then costs nothing.
+bool hasUnitFile(const QString &unit)
+{
+    QStringList folders = qEnvironmentVariable("SYSTEMD_UNIT_PATH").split(u':', Qt::SkipEmptyParts);
+    if (folders.isEmpty())
+        folders = {QStringLiteral("/etc/systemd/system"), QStringLiteral("/run/systemd/system"),
+                   QStringLiteral("/usr/local/lib/systemd/system"),
+                   QStringLiteral("/usr/lib/systemd/system"),
+                   QStringLiteral("/lib/systemd/system")};
+    for (const QString &folder : std::as_const(folders)) {
+        if (QFileInfo::exists(folder + u'/' + unit))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool isLoaded(const QString &unit)
 {
-    if (!QDBusConnection::systemBus().isConnected())
+    if (!hasUnitFile(unit) || !QDBusConnection::systemBus().isConnected())
         return false;
     // GetUnit answers for a unit systemd holds already; LoadUnit reads its file first.
     QDBusMessage reply = call(managerCall(QStringLiteral("GetUnit"), {unit}), queryTimeoutMs);

@@ -8,7 +8,7 @@
 // block: worker threads only.
 namespace SystemdUnits {
 
-// Whether systemd has the unit loaded (its unit file exists); false without systemd to ask.
+// Whether systemd has the unit loaded; false without its unit file or without systemd to ask.
 bool isLoaded(const QString &unit);
 
 enum class Change { start, restart };

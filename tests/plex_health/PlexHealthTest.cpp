@@ -147,6 +147,8 @@ private Q_SLOTS:
         QFETCH(bool, interactive);
         QTemporaryDir folder;
         const QString calls = folder.filePath(u"calls"_s);
+        QVERIFY(QFile(folder.filePath(u"plexmediaserver.service"_s)).open(QIODevice::WriteOnly));
+        qputenv("SYSTEMD_UNIT_PATH", QFile::encodeName(folder.path()));
         QProcess systemd;
         systemd.start(u"/usr/bin/python3"_s, {QStringLiteral(FAKE_SYSTEMD), calls, mode});
         QTRY_VERIFY(QDBusConnection::systemBus().interface()->isServiceRegistered(
@@ -160,6 +162,7 @@ private Q_SLOTS:
                                          QByteArray::number(int(interactive)) + '\n');
         QCOMPARE(liveServers(), 0);
         systemd.kill(), systemd.waitForFinished();
+        qunsetenv("SYSTEMD_UNIT_PATH");
         QTRY_VERIFY(!QDBusConnection::systemBus().interface()->isServiceRegistered(
             u"org.freedesktop.systemd1"_s));
     }
