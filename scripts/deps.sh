@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Vigilmount needs. Usage: scripts/deps.sh [build|run|all]
-# "build" compiles the program, its man page, icons and translations (qt6-tools-dev has the
+# "build" compiles the program, its man page, icons and translations (qt6-base-dev has Qt's
+# Core, Gui, Widgets, DBus, Network, Concurrent and Test modules; qt6-tools-dev has the
 # Qt6LinguistTools CMake package, qt6-l10n-tools its lupdate and lrelease); "run" adds what it
 # uses at run time to mount shares (GVfs with its SMB backend and FUSE bridge); "all" adds the real components
 # the test suite starts (Samba, the keyring, D-Bus, Xvfb, weston and a tray host), the fuzz and

@@ -453,6 +453,22 @@ Starten Sie es aus einer Desktop-Sitzung oder führen Sie „vigilmount --headle
         <source>The desktop session bus isn&apos;t available.</source>
         <translation>Der Sitzungsbus der Arbeitsumgebung ist nicht verfügbar.</translation>
     </message>
+    <message>
+        <source>Plex Media Server keeps hanging; Vigilmount stopped restarting it for now.</source>
+        <translation>Plex Media Server hängt immer wieder; Vigilmount startet ihn vorerst nicht mehr neu.</translation>
+    </message>
+    <message>
+        <source>Plex Media Server isn&apos;t answering and didn&apos;t stop when asked to.</source>
+        <translation>Plex Media Server antwortet nicht und hat sich nicht beenden lassen.</translation>
+    </message>
+    <message>
+        <source>Plex Media Server isn&apos;t answering, and it runs under another account, so Vigilmount can&apos;t restart it.</source>
+        <translation>Plex Media Server antwortet nicht und läuft unter einem anderen Konto, daher kann Vigilmount ihn nicht neu starten.</translation>
+    </message>
+    <message>
+        <source>Plex Media Server runs as a system service, and starting it needs an administrator&apos;s permission.</source>
+        <translation>Plex Media Server läuft als Systemdienst, und ihn zu starten erfordert die Erlaubnis eines Administrators.</translation>
+    </message>
 </context>
 <context>
     <name>PlexSettingsView</name>
@@ -519,6 +535,14 @@ Starten Sie es aus einer Desktop-Sitzung oder führen Sie „vigilmount --headle
     <message>
         <source>Not running</source>
         <translation>Läuft nicht</translation>
+    </message>
+    <message>
+        <source>Restart Plex Media Server when it stops answering</source>
+        <translation>Plex Media Server neu starten, wenn er nicht mehr antwortet</translation>
+    </message>
+    <message>
+        <source>Not answering</source>
+        <translation>Antwortet nicht</translation>
     </message>
 </context>
 <context>
@@ -806,6 +830,18 @@ Starten Sie es aus einer Desktop-Sitzung oder führen Sie „vigilmount --headle
     <message>
         <source>Not checked yet</source>
         <translation>Noch nicht geprüft</translation>
+    </message>
+    <message>
+        <source>The program at %1 is running but isn&apos;t recognised as Plex Media Server.</source>
+        <translation>Das Programm unter %1 läuft, wird aber nicht als Plex Media Server erkannt.</translation>
+    </message>
+    <message>
+        <source>Not answering</source>
+        <translation>Antwortet nicht</translation>
+    </message>
+    <message>
+        <source>Plex Media Server stopped answering, so Vigilmount restarted it.</source>
+        <translation>Plex Media Server hat nicht mehr geantwortet, daher hat Vigilmount ihn neu gestartet.</translation>
     </message>
 </context>
 </TS>

@@ -3,6 +3,7 @@
 #include "history/EventLog.h"
 #include "monitor/CompletionAwaiter.h"
 #include "monitor/RepairNotifier.h"
+#include "monitor/SingleFlight.h"
 #include "settings/AppSettings.h"
 
 #include <QCoreApplication>
@@ -35,6 +36,16 @@ QString secondsText(std::chrono::milliseconds span)
     return QString::number(static_cast<double>(span.count()) / 1000.0);
 }
 
+// Lets a launch or a restart, started through a CompletionAwaiter, be run as a task.
+QCoro::Task<LaunchOutcome> awaited(CompletionAwaiter<LaunchOutcome> operation)
+{
+    co_return co_await operation;
+}
+
+const QString notAnsweringDetail = QStringLiteral("Plex Media Server isn't answering");
+const char *const keepsHanging = QT_TRANSLATE_NOOP(
+    "Outcome", "Plex Media Server keeps hanging; Vigilmount stopped restarting it for now.");
+
 } // namespace
 
 // Everything the watchdog keeps besides its observable state.
@@ -44,7 +55,10 @@ struct Watchdog::Private
         : settings(settings), log(log), services(std::move(services)),
           notifier(settings, this->services.notifications), wakeDelay(timing.wakeDelay),
           launchBound(timing.launchBound), mountBound(timing.mountBound),
-          serviceBound(timing.serviceBound), timerPeriodOverride(timing.timerPeriod)
+          serviceBound(timing.serviceBound), serverStartupGrace(timing.serverStartupGrace),
+          probeRetryDelay(timing.probeRetryDelay), probeBound(timing.probeBound),
+          restartBound(timing.restartBound), restartWindow(timing.restartWindow),
+          timerPeriodOverride(timing.timerPeriod)
     {}
 
     AppSettings &settings;
@@ -58,10 +72,24 @@ struct Watchdog::Private
     // The missing desktop services already recorded; cleared by a mount that works.
     QStringList reportedMissing;
 
+    SingleFlight<LaunchOutcome> launches;
+    // The hung process whose "isn't answering" is recorded; the restarts of hung servers within
+    // the window; whether "keeps hanging" and a launched program that isn't the server are
+    // recorded (each once, until things change).
+    std::optional<ServerProcess> recordedHung;
+    std::vector<Instant> restarts;
+    bool keepsHangingRecorded = false;
+    bool unrecognisedRecorded = false;
+
     const std::chrono::milliseconds wakeDelay;
     const std::chrono::milliseconds launchBound;
     const std::chrono::milliseconds mountBound;
     const std::chrono::milliseconds serviceBound;
+    const std::chrono::milliseconds serverStartupGrace;
+    const std::chrono::milliseconds probeRetryDelay;
+    const std::chrono::milliseconds probeBound;
+    const std::chrono::milliseconds restartBound;
+    const std::chrono::milliseconds restartWindow;
     const std::optional<std::chrono::milliseconds> timerPeriodOverride;
 
     QTimer timer;
@@ -70,20 +98,58 @@ struct Watchdog::Private
     QMetaObject::Connection intervalSubscription;
     QMetaObject::Connection wakeSubscription;
 
-    // Starts the launch of the media server and waits (bounded) for its outcome.
-    CompletionAwaiter<LaunchOutcome> launch(QObject *owner, const QString &path) const
+    LaunchOutcome launchTimedOut(std::chrono::milliseconds bound) const
     {
-        const std::shared_ptr<MediaServerPort> server = services.mediaServer;
-        const LaunchOutcome timedOut = LaunchOutcome::failure(
+        return LaunchOutcome::failure(
             QStringLiteral("Plex Media Server didn't report back within %1 seconds of being "
                            "started.")
-                .arg(secondsText(launchBound)));
+                .arg(secondsText(bound)));
+    }
+
+    // Starts the launch of the media server and waits (bounded) for its outcome.
+    CompletionAwaiter<LaunchOutcome> launch(QObject *owner, const QString &path,
+                                            bool interactive) const
+    {
+        const std::shared_ptr<MediaServerPort> server = services.mediaServer;
         return CompletionAwaiter<LaunchOutcome>(
             owner,
-            [server, path](std::function<void(LaunchOutcome)> done) {
-                server->launch(path, std::move(done));
+            [server, path, interactive](std::function<void(LaunchOutcome)> done) {
+                server->launch(path, interactive, std::move(done));
             },
-            launchBound, timedOut);
+            launchBound, launchTimedOut(launchBound));
+    }
+
+    // Starts the restart of a hung server and waits (bounded) for its outcome.
+    CompletionAwaiter<LaunchOutcome> restart(QObject *owner, const ServerProcess &hung,
+                                             const QString &path) const
+    {
+        const std::shared_ptr<MediaServerPort> server = services.mediaServer;
+        return CompletionAwaiter<LaunchOutcome>(
+            owner,
+            [server, hung, path](std::function<void(LaunchOutcome)> done) {
+                server->restart(hung, path, std::move(done));
+            },
+            restartBound, launchTimedOut(restartBound));
+    }
+
+    // Asks the server whether it answers; no answer in time counts as none.
+    CompletionAwaiter<bool> probe(QObject *owner) const
+    {
+        const std::shared_ptr<MediaServerPort> server = services.mediaServer;
+        const auto port = quint16(settings.plexPort());
+        return CompletionAwaiter<bool>(
+            owner,
+            [server, port](std::function<void(bool)> done) {
+                server->probe(port, std::move(done));
+            },
+            probeBound, false);
+    }
+
+    // Waits without an operation: the bound alone ends it.
+    CompletionAwaiter<bool> pause(QObject *owner, std::chrono::milliseconds span) const
+    {
+        return CompletionAwaiter<bool>(
+            owner, [](std::function<void(bool)>) {}, span, true);
     }
 
     // Starts the mount (it never blocks this thread) and waits (bounded) for its outcome.
@@ -180,6 +246,14 @@ QCoro::Task<> Watchdog::checkNow(QString reason)
 QCoro::Task<QString> Watchdog::checkPlex()
 {
     if (d->services.mediaServer->isRunning()) {
+        if (d->settings.restartUnresponsivePlex()) {
+            const std::optional<ServerProcess> hung = co_await findHungServer();
+            if (hung)
+                co_return co_await repairHungServer(*hung);
+        }
+        if (m_plexNotAnswering)
+            setPlexNotAnswering(false);
+        d->recordedHung.reset();
         setPlexRunning(true);
         if (d->previousPlexUp == false)
             d->log.record(Kind::plexOK, QStringLiteral("Plex is running again"));
@@ -189,14 +263,38 @@ QCoro::Task<QString> Watchdog::checkPlex()
         co_return tr("Plex running");
     }
 
+    if (m_plexNotAnswering)
+        setPlexNotAnswering(false);
     setPlexRunning(false);
     if (!d->previousPlexUp.has_value())
         d->log.record(Kind::plexDown, QStringLiteral("Not running when Vigilmount checked"));
     else if (*d->previousPlexUp)
         d->log.record(Kind::plexDown, QStringLiteral("Plex stopped running"));
     d->previousPlexUp = false;
+    co_return co_await launchPlex();
+}
 
-    const LaunchOutcome outcome = co_await d->launch(this, d->settings.plexAppPath());
+QCoro::Task<QString> Watchdog::launchPlex()
+{
+    // A program started earlier that still runs but isn't the server: another start would only
+    // add a copy of it.
+    const std::optional<QString> program = d->services.mediaServer->unrecognisedLaunch();
+    if (program) {
+        const QString recorded = QStringLiteral("The program at ") + *program +
+                                 QStringLiteral(" is running but isn't recognised as Plex "
+                                                "Media Server.");
+        const QString text =
+            tr("The program at %1 is running but isn't recognised as Plex Media Server.")
+                .arg(*program);
+        if (!std::exchange(d->unrecognisedRecorded, true)) {
+            d->log.record(Kind::plexLaunchFailed, recorded);
+            d->notifier.notify(NotificationSubject::plex, tr("Couldn't start Plex"), text);
+        }
+        co_return tr("Plex down") + downSeparator + text;
+    }
+    d->unrecognisedRecorded = false;
+
+    const LaunchOutcome outcome = co_await launchOnce(false);
     if (outcome.ok()) {
         d->log.record(Kind::plexLaunched, outcome.value());
         d->notifier.notify(NotificationSubject::plex, tr("Plex restarted"),
@@ -210,6 +308,91 @@ QCoro::Task<QString> Watchdog::checkPlex()
     d->notifier.notify(NotificationSubject::plex, tr("Couldn't start Plex"),
                        shown(outcome.error()));
     co_return tr("Plex down") + downSeparator + shown(outcome.error());
+}
+
+QCoro::Task<std::optional<ServerProcess>> Watchdog::findHungServer()
+{
+    const std::optional<ServerProcess> process = d->services.mediaServer->runningProcess();
+    // A server that just started is still loading its database.
+    if (!process || Clock::now() - process->startedAt < d->serverStartupGrace)
+        co_return std::nullopt;
+    for (int failures = 1;; ++failures) {
+        const bool answered = co_await d->probe(this);
+        if (answered)
+            co_return std::nullopt;
+        if (failures == 3)
+            co_return process;
+        const bool paused = co_await d->pause(this, d->probeRetryDelay);
+        Q_UNUSED(paused)
+        // Only failures of the same process add up.
+        if (d->services.mediaServer->runningProcess() != process)
+            co_return std::nullopt;
+    }
+}
+
+QCoro::Task<QString> Watchdog::repairHungServer(ServerProcess hung)
+{
+    if (d->recordedHung != hung)
+        d->log.record(Kind::plexDown, notAnsweringDetail);
+    d->recordedHung = hung;
+    d->previousPlexUp = false;
+    setPlexRunning(false);
+    setPlexNotAnswering(true);
+    const QString down = tr("Plex down") + downSeparator + tr("Not answering");
+    if (!shareIsHealthy())
+        co_return down;
+
+    const Instant now = Clock::now();
+    std::erase_if(d->restarts, [&](Instant at) { return now - at >= d->restartWindow; });
+    if (d->restarts.size() >= 2) {
+        if (!std::exchange(d->keepsHangingRecorded, true)) {
+            d->log.record(Kind::plexLaunchFailed, QString::fromUtf8(keepsHanging));
+            d->notifier.notify(NotificationSubject::plex, tr("Couldn't start Plex"),
+                               shown(QString::fromUtf8(keepsHanging)));
+        }
+        co_return tr("Plex down") + downSeparator + shown(QString::fromUtf8(keepsHanging));
+    }
+    d->keepsHangingRecorded = false;
+    d->restarts.push_back(now);
+
+    const LaunchOutcome outcome = co_await restartOnce(hung);
+    if (!outcome.ok()) {
+        d->log.record(Kind::plexLaunchFailed, outcome.error());
+        d->notifier.notify(NotificationSubject::plex, tr("Couldn't start Plex"),
+                           shown(outcome.error()));
+        co_return tr("Plex down") + downSeparator + shown(outcome.error());
+    }
+    d->log.record(Kind::plexLaunched, outcome.value());
+    d->notifier.notify(NotificationSubject::plex, tr("Plex restarted"),
+                       tr("Plex Media Server stopped answering, so Vigilmount restarted it."));
+    d->recordedHung.reset();
+    d->previousPlexUp = true;
+    setPlexNotAnswering(false);
+    setPlexRunning(true);
+    co_return tr("Plex restarted");
+}
+
+QCoro::Task<LaunchOutcome> Watchdog::launchOnce(bool interactive)
+{
+    const QString path = d->settings.plexAppPath();
+    return d->launches.run(
+        this, [this, path, interactive] { return awaited(d->launch(this, path, interactive)); },
+        d->launchBound, d->launchTimedOut(d->launchBound));
+}
+
+QCoro::Task<LaunchOutcome> Watchdog::restartOnce(const ServerProcess &hung)
+{
+    const QString path = d->settings.plexAppPath();
+    return d->launches.run(
+        this, [this, hung, path] { return awaited(d->restart(this, hung, path)); }, d->restartBound,
+        d->launchTimedOut(d->restartBound));
+}
+
+bool Watchdog::shareIsHealthy() const
+{
+    if (!d->settings.watchVolume() || !d->settings.isVolumeConfigured())
+        return true;
+    return m_volumeMounted == true && !m_volumeNotResponding;
 }
 
 QCoro::Task<QString> Watchdog::checkVolume()
@@ -302,7 +485,15 @@ QCoro::Task<> Watchdog::reportMissingServices()
 
 QCoro::Task<> Watchdog::launchPlexNow()
 {
-    const LaunchOutcome outcome = co_await d->launch(this, d->settings.plexAppPath());
+    const std::optional<QString> program = d->services.mediaServer->unrecognisedLaunch();
+    if (program) {
+        d->log.record(Kind::plexLaunchFailed,
+                      manualPrefix + QStringLiteral("The program at ") + *program +
+                          QStringLiteral(" is running but isn't recognised as Plex Media "
+                                         "Server."));
+        co_return;
+    }
+    const LaunchOutcome outcome = co_await launchOnce(true);
     if (outcome.ok()) {
         d->log.record(Kind::plexLaunched, manualPrefix + outcome.value());
         setPlexRunning(true);

@@ -25,6 +25,17 @@ struct WatchdogTiming
     // Until the keyring must have given the password, and a look for missing desktop services
     // must have answered.
     std::chrono::milliseconds serviceBound = std::chrono::seconds(5);
+    // After the media server's process started, until its answers are judged (it is still
+    // loading its database).
+    std::chrono::milliseconds serverStartupGrace = std::chrono::seconds(120);
+    // Between the probes that confirm that the media server isn't answering.
+    std::chrono::milliseconds probeRetryDelay = std::chrono::seconds(30);
+    // Until a probe must have answered (the platform gives up after 10 s on its own).
+    std::chrono::milliseconds probeBound = std::chrono::seconds(15);
+    // Until the restart of a hung server must have reported back: ending it can take twice 30 s.
+    std::chrono::milliseconds restartBound = std::chrono::seconds(180);
+    // At most two restarts of a hung server within this window.
+    std::chrono::milliseconds restartWindow = std::chrono::hours(1);
     // Runs the repeating timer with this period instead of the interval (which is still
     // what timerInterval() reports).
     std::optional<std::chrono::milliseconds> timerPeriod{};
@@ -97,6 +108,16 @@ private:
     std::unique_ptr<Private> d;
 
     QCoro::Task<QString> checkPlex();
+    QCoro::Task<QString> launchPlex();
+    // Probes the running server until it answers or fails three probes in a row; the process
+    // that didn't answer, or none.
+    QCoro::Task<std::optional<ServerProcess>> findHungServer();
+    QCoro::Task<QString> repairHungServer(ServerProcess hung);
+    // One launch (or restart) at a time: a second request joins the one in flight.
+    QCoro::Task<LaunchOutcome> launchOnce(bool interactive);
+    QCoro::Task<LaunchOutcome> restartOnce(const ServerProcess &hung);
+    // A hung server is not restarted while the share it may be stuck on isn't healthy.
+    bool shareIsHealthy() const;
     QCoro::Task<QString> checkVolume();
     // Reads the password and mounts the share with it.
     QCoro::Task<MountOutcome> repairVolume(QString host, QString share);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Outcome.h"
+#include "history/Clock.h"
 
 #include <QObject>
 #include <QString>
@@ -34,13 +35,43 @@ struct MountRequest
     std::optional<QString> password;
 };
 
+// The process counted as the media server. Its pid and start time name this very process (a
+// later one may reuse the pid); the rest lets the platform check it again before a restart.
+struct ServerProcess
+{
+    qint64 pid = 0;
+    quint64 startTicks = 0;
+    Instant startedAt{};
+    QString executable{};
+    bool inSystemUnit = false;
+    // The same process, however its start time was worked out.
+    bool operator==(const ServerProcess &other) const
+    {
+        return pid == other.pid && startTicks == other.startTicks;
+    }
+};
+
 class MediaServerPort
 {
 public:
     virtual ~MediaServerPort() = default;
     virtual bool isRunning() = 0;
+    // The running server's process, when one runs.
+    virtual std::optional<ServerProcess> runningProcess() = 0;
+    // Asks the server over HTTP on port whether it answers. Calls done exactly once, on the
+    // main thread, with whether it did (the platform bounds the wait).
+    virtual void probe(quint16 port, std::function<void(bool)> done) = 0;
+    // interactive: the user asked, so starting a system service may ask for a password.
     // Calls done exactly once, on any thread.
-    virtual void launch(const QString &path, std::function<void(LaunchOutcome)> done) = 0;
+    virtual void launch(const QString &path, bool interactive,
+                        std::function<void(LaunchOutcome)> done) = 0;
+    // Ends a hung server process and starts the server again. Calls done exactly once, on any
+    // thread.
+    virtual void restart(const ServerProcess &hung, const QString &path,
+                         std::function<void(LaunchOutcome)> done) = 0;
+    // The program an earlier launch started, when it still runs without being recognised as
+    // the server (a path that names another program): starting it again would pile up copies.
+    virtual std::optional<QString> unrecognisedLaunch() = 0;
 };
 
 class SharePort

@@ -6,6 +6,9 @@
 #include "platform/PlexIdentity.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServerProcessScanner.h"
+#include "platform/ServerStop.h"
+#include "platform/ServerUnits.h"
+#include "platform/SystemdUnits.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -61,27 +64,53 @@ Started start(const QString &resolved)
 
 // A start that reported no error counts once the new process is still alive after a short
 // while, or a server runs by then (a wrapper may hand over to the real binary and exit).
-Launched settle(const QString &path, std::optional<qint64> pid)
+LaunchReport settle(const QString &path, std::optional<qint64> pid)
 {
     QThread::msleep(static_cast<unsigned long>(launchSettleTime.count()));
     if ((pid && ProcessTable(QStringLiteral("/proc")).isAlive(*pid)) ||
         ServerProcessScanner::findOnThisMachine())
-        return Launched::success(path);
-    return Launched::failure(launchFailedSentence());
+        return {Launched::success(path), pid};
+    return {Launched::failure(launchFailedSentence())};
 }
 
-Launched launchNow(const QString &path)
+LaunchReport launchNow(const QString &path, bool interactive)
 {
+    // Two servers on one database corrupt it.
+    const bool running = ServerProcessScanner::findOnThisMachine().has_value();
+    if (SystemdUnits::isLoaded(ServerUnits::systemUnit)) {
+        if (running)
+            return {Launched::success(ServerUnits::systemUnit)};
+        return {SystemdUnits::change(ServerUnits::systemUnit, SystemdUnits::Change::start,
+                                     interactive)};
+    }
     const std::optional<QString> resolved = appURL(path);
     if (!resolved)
-        return Launched::failure(notFoundSentence(path));
-    // Two servers on one database corrupt it.
-    if (ServerProcessScanner::findOnThisMachine())
-        return Launched::success(*resolved);
+        return {Launched::failure(notFoundSentence(path))};
+    if (running)
+        return {Launched::success(*resolved)};
     const Started started = start(*resolved);
     if (!started)
-        return Launched::failure(started.error());
+        return {Launched::failure(started.error())};
     return settle(*resolved, started.value());
+}
+
+LaunchReport restartNow(const HungProcess &hung, const QString &path,
+                        std::chrono::milliseconds grace)
+{
+    if (hung.inSystemUnit)
+        return {
+            SystemdUnits::change(ServerUnits::systemUnit, SystemdUnits::Change::restart, false)};
+    const Status stopped = ServerStop::stop(hung.pid, hung.startTicks, hung.executable, grace);
+    if (!stopped)
+        return {Launched::failure(stopped.error())};
+    // A wrapper or a second copy may still be on its way out.
+    for (int waited = 0; ServerProcessScanner::findOnThisMachine(); waited += 100) {
+        if (waited >= grace.count())
+            return {Launched::failure(QString::fromUtf8(QT_TRANSLATE_NOOP(
+                "Outcome", "Plex Media Server isn't answering and didn't stop when asked to.")))};
+        QThread::msleep(100);
+    }
+    return launchNow(path, false);
 }
 
 } // namespace
@@ -113,10 +142,19 @@ std::optional<QString> appURL(const QString &path)
     return registeredAppPath();
 }
 
-void launch(const QString &path, std::function<void(Outcome<QString>)> completion)
+void launch(const QString &path, bool interactive, std::function<void(LaunchReport)> completion)
 {
-    QThreadPool::globalInstance()->start(
-        [path, completion = std::move(completion)] { completion(launchNow(path)); });
+    QThreadPool::globalInstance()->start([path, interactive, completion = std::move(completion)] {
+        completion(launchNow(path, interactive));
+    });
+}
+
+void restart(const HungProcess &hung, const QString &path, std::chrono::milliseconds grace,
+             std::function<void(LaunchReport)> completion)
+{
+    QThreadPool::globalInstance()->start([hung, path, grace, completion = std::move(completion)] {
+        completion(restartNow(hung, path, grace));
+    });
 }
 
 } // namespace PlexController

@@ -25,10 +25,33 @@ std::optional<QString> registeredAppPath();
 // unless it is absolute, when something exists there; else the registered application.
 std::optional<QString> appURL(const QString &path);
 
+// How a launch went, and the process it started when it names one.
+struct LaunchReport
+{
+    Outcome<QString> outcome;
+    std::optional<qint64> startedPid{};
+};
+
 // Starts the server in the background and returns at once. completion runs exactly once, on a
 // worker thread, with the path that was started (an executable or a desktop entry) or the
 // user-readable reason. When a server already runs, nothing is started and the launch succeeds
-// with the resolved path.
-void launch(const QString &path, std::function<void(Outcome<QString>)> completion);
+// with the resolved path. When systemd has the system unit loaded, that unit is the server: it
+// is started through systemd (interactive: polkit may ask for a password) and the launch
+// succeeds with the unit's name; no copy is started as this user then.
+void launch(const QString &path, bool interactive, std::function<void(LaunchReport)> completion);
+
+// The process of a server that stopped answering, as it was found.
+struct HungProcess
+{
+    qint64 pid = 0;
+    quint64 startTicks = 0;
+    QString executable;
+    bool inSystemUnit = false;
+};
+
+// Restarts a hung server: the system unit through systemd (never interactive), else ends the
+// process (ServerStop, with grace before SIGKILL), waits until no server is left and launches.
+void restart(const HungProcess &hung, const QString &path, std::chrono::milliseconds grace,
+             std::function<void(LaunchReport)> completion);
 
 } // namespace PlexController

@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace DescriptorFiles;
@@ -32,20 +33,46 @@ std::string_view baseNameOf(std::string_view path)
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-// The state letter of /proc/PID/stat, or none when the process is gone.
+// The fields of /proc/PID/stat from the state letter on (field 3), or none when the process is
+// gone. The command name is at most 64 bytes, so the fields read lie well within the buffer.
+struct StatFields
+{
+    char buffer[1024];
+    std::string_view rest;
+
+    StatFields(int procFd, qint64 pid)
+    {
+        const ssize_t length = readAt(procFd, PidPath(pid, "stat").text, buffer, sizeof buffer);
+        const std::string_view text(buffer, size_t(std::max<ssize_t>(length, 0)));
+        // The state follows the parenthesised command name, which may itself hold ") ".
+        const size_t close = text.rfind(')');
+        if (close != std::string_view::npos && close + 2 < text.size())
+            rest = text.substr(close + 2);
+    }
+
+    // Field `number` (1-based as in proc(5)), when present.
+    std::optional<std::string_view> field(int number) const
+    {
+        std::string_view left = rest;
+        for (int at = 3; at < number; ++at) {
+            const size_t blank = left.find(' ');
+            if (blank == std::string_view::npos)
+                return std::nullopt;
+            left.remove_prefix(blank + 1);
+        }
+        const size_t blank = left.find(' ');
+        if (left.empty())
+            return std::nullopt;
+        return left.substr(0, blank);
+    }
+};
+
 std::optional<char> processStateAt(int procFd, qint64 pid)
 {
-    // The command name is at most 64 bytes, so the state letter lies well within the buffer.
-    char stat[512];
-    const ssize_t length = readAt(procFd, PidPath(pid, "stat").text, stat, sizeof stat);
-    if (length <= 0)
+    const StatFields stat(procFd, pid);
+    if (stat.rest.empty())
         return std::nullopt;
-    // The state follows the parenthesised command name, which may itself hold ") ".
-    const std::string_view text(stat, size_t(length));
-    const size_t close = text.rfind(')');
-    if (close == std::string_view::npos || close + 2 >= text.size())
-        return std::nullopt;
-    return text[close + 2];
+    return stat.rest.front();
 }
 
 } // namespace
@@ -99,4 +126,25 @@ bool ProcessTable::isAlive(qint64 pid) const
 QByteArray ProcessTable::cgroupOf(qint64 pid) const
 {
     return readAllAt(m_proc.get(), PidPath(pid, "cgroup").text);
+}
+
+std::optional<uid_t> ProcessTable::ownerOf(qint64 pid) const
+{
+    char name[24];
+    *std::to_chars(name, name + 20, pid).ptr = '\0';
+    struct stat info;
+    if (::fstatat(m_proc.get(), name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return std::nullopt;
+    return info.st_uid;
+}
+
+std::optional<quint64> ProcessTable::startTicksOf(qint64 pid) const
+{
+    const StatFields stat(m_proc.get(), pid);
+    const std::optional<std::string_view> field = stat.field(22);
+    quint64 ticks = 0;
+    if (!field ||
+        std::from_chars(field->data(), field->data() + field->size(), ticks).ec != std::errc())
+        return std::nullopt;
+    return ticks;
 }

@@ -4,7 +4,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 #include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 // The processes below a /proc tree, read cheaply: one open directory descriptor, fixed buffers,
@@ -26,6 +28,11 @@ public:
     bool isAlive(qint64 pid) const;
     // The text of /proc/PID/cgroup.
     QByteArray cgroupOf(qint64 pid) const;
+    // The owner of the process (the real uid), or none when it is gone.
+    std::optional<uid_t> ownerOf(qint64 pid) const;
+    // When the process started, in clock ticks after boot (stat field 22); with the pid it tells
+    // a process apart from a later one that reuses the pid. None when it is gone.
+    std::optional<quint64> startTicksOf(qint64 pid) const;
 
 private:
     FileDescriptor m_proc;

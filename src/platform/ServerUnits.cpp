@@ -112,6 +112,27 @@ bool listedIn(const QString &cgroupText)
     return false;
 }
 
+bool inSystemUnit(const QString &cgroupText)
+{
+    const QString path = QStringLiteral(":/system.slice/") + systemUnit;
+    for (QStringView line : QStringView(cgroupText).split(u'\n', Qt::SkipEmptyParts)) {
+        const qsizetype at = line.indexOf(path);
+        if (at >= 0 && (line.size() == at + path.size() || line[at + path.size()] == u'/'))
+            return true;
+    }
+    return false;
+}
+
+std::vector<qint64> systemUnitMembers(const QString &root)
+{
+    std::vector<qint64> members;
+    const FileDescriptor unit(openDirectory(root + QStringLiteral("/system.slice/") + systemUnit));
+    if (unit.valid())
+        collectUnitMembers(unit.get(), true, 0, members);
+    std::sort(members.begin(), members.end());
+    return members;
+}
+
 std::vector<qint64> membersBelow(const QString &root)
 {
     std::vector<qint64> members;

@@ -8,6 +8,15 @@
 // units a desktop starts it in (app-…-com.plexapp.plexmediaserver-….scope, app-…@….service).
 namespace ServerUnits {
 
+// The unit the official package installs the server as.
+inline const QString systemUnit = QStringLiteral("plexmediaserver.service");
+
+// True when a /proc/PID/cgroup text places the process in the system unit, in the system slice.
+bool inSystemUnit(const QString &cgroupText);
+
+// The members of the system unit (and its nested cgroups) in the hierarchy at root.
+std::vector<qint64> systemUnitMembers(const QString &root);
+
 // True when a /proc/PID/cgroup text places the process in a server unit, in any hierarchy.
 bool listedIn(const QString &cgroupText);
 

@@ -415,6 +415,93 @@ private Q_SLOTS:
         QTRY_COMPARE(rig.cycles("wake"), 2);
         QVERIFY2(elapsed.elapsed() >= 140, qPrintable(QString::number(elapsed.elapsed())));
     }
+
+    // A server that fails three probes in a row on the same process is recorded once as not
+    // answering and restarted, at most twice within the window, and never while the share is
+    // unhealthy. cycles: probe answers per cycle ("n" fails, "y" answers).
+    void hungServer_data()
+    {
+        QTest::addColumn<QStringList>("cycles");
+        QTest::addColumn<bool>("shareDown");
+        QTest::addColumn<QStringList>("history");
+        QTest::addColumn<int>("probes");
+        const QString hung = "plexDown: Plex Media Server isn't answering";
+        const QString restarted = "plexLaunched: " + plexPath;
+        QTest::newRow("two failures, then an answer")
+            << QStringList{"nny"} << false << QStringList{} << 3;
+        QTest::newRow("three failures: one restart")
+            << QStringList{"nnn", "y"} << false << QStringList{hung, restarted} << 4;
+        QTest::newRow("share unhealthy: reported once, no restart")
+            << QStringList{"nnn", "nnn"} << true << QStringList{hung} << 6;
+        QTest::newRow("a third hang within the hour is left alone, recorded once")
+            << QStringList{"nnn", "nnn", "nnn", "nnn"} << false
+            << QStringList{hung,
+                           restarted,
+                           hung,
+                           restarted,
+                           hung,
+                           "plexLaunchFailed: Plex Media Server keeps hanging; Vigilmount "
+                           "stopped restarting it for now."}
+            << 12;
+    }
+
+    void hungServer()
+    {
+        QFETCH(QStringList, cycles);
+        QFETCH(bool, shareDown);
+        Clock::setSourceForTesting([] { return t0; });
+        WatchdogRig rig({.probeRetryDelay = 1ms});
+        rig.settings.setWatchVolume(shareDown);
+        rig.configureShare();
+        rig.fake.mountAnswers.answer = Answer::fail;
+        rig.fake.running = true;
+        rig.fake.process = ServerProcess{.pid = 7, .startedAt = t0 - 121s};
+        for (const QString &answers : cycles) {
+            for (QChar answer : answers)
+                rig.fake.probeAnswers.append(answer == u'y');
+            rig.cycle();
+        }
+        QTEST(rig.lines().filter(QRegularExpression("^plex")), "history");
+        QTEST(rig.fake.probes, "probes");
+        QCOMPARE(rig.fake.restarted.size(), rig.countKind("plexLaunched"));
+        QCOMPARE(rig.dog.plexNotAnswering(), cycles.last() == "nnn");
+        QCOMPARE(rig.dog.plexRunning(), std::optional(cycles.last() != "nnn"));
+        if (!rig.fake.restarted.isEmpty())
+            QCOMPARE(rig.fake.posted.first().body,
+                     "Plex Media Server stopped answering, so Vigilmount restarted it.");
+
+        // A server that started within the grace period is not probed; the window passes.
+        const int probed = rig.fake.probes;
+        rig.fake.process->startedAt = t0 - 119s;
+        rig.cycle();
+        QCOMPARE(rig.fake.probes, probed);
+    }
+
+    // "Start Plex Now" while a cycle's launch is out joins it; a launched program that isn't
+    // the server is not started again and is recorded once.
+    void oneLaunchAtATime()
+    {
+        WatchdogRig rig;
+        rig.settings.setWatchVolume(false);
+        rig.fake.launchAnswers.answer = Answer::hold;
+        auto cycle = rig.dog.checkNow("timer");
+        auto manual = rig.dog.launchPlexNow();
+        QCOMPARE(rig.fake.launches, QStringList{plexPath});
+        rig.fake.launchAnswers.release();
+        QCoro::waitFor(std::move(cycle));
+        QCoro::waitFor(std::move(manual));
+        QCOMPARE(rig.countKind("plexLaunched"), 2);
+
+        rig.fake.stray = "/opt/other";
+        rig.cycle();
+        rig.cycle();
+        QCoro::waitFor(rig.dog.launchPlexNow());
+        QCOMPARE(rig.fake.launches.size(), 1);
+        QCOMPARE(rig.count("plexLaunchFailed: The program at /opt/other is running but isn't "
+                           "recognised as Plex Media Server."),
+                 1);
+        QCOMPARE(rig.countKind("plexLaunchFailed: Manual"), 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(WatchdogTest)

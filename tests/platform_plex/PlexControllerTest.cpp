@@ -31,6 +31,7 @@ struct FakeProcess
     QByteArray cmdline = QByteArray("worker\0", 7);
     QString cgroup{};                 // the text of /proc/PID/cgroup
     QByteArray stat = "(worker) S 1"; // after the pid
+    uid_t owner = 0;
 };
 
 // Live processes named like the server (the test runs in its own PID namespace).
@@ -48,7 +49,7 @@ QList<qint64> liveServers(const QString &name = u"Plex Media Server"_s)
 QList<LaunchOutcome> launchAndCollect(const QString &path)
 {
     auto outcomes = std::make_shared<QList<LaunchOutcome>>();
-    PlexMediaServer().launch(path, [outcomes](LaunchOutcome outcome) {
+    PlexMediaServer().launch(path, false, [outcomes](LaunchOutcome outcome) {
         QMetaObject::invokeMethod(QCoreApplication::instance(),
                                   [outcomes, outcome] { outcomes->append(outcome); });
     });
@@ -142,6 +143,15 @@ private Q_SLOTS:
         QTest::newRow("gnome app scope")
             << mixed << (apps + u"app-gnome-com.plexapp.plexmediaserver-1.scope 20"_s)
             << u"20 worker"_s;
+        // Only the system unit counts whoever owns it; else only this user's and plex's own.
+        FakeProcess otherUsers = named(10, binary), otherWorker = worker(20),
+                    unitWorker = worker(30);
+        otherUsers.owner = otherWorker.owner = unitWorker.owner = 1001;
+        QTest::newRow("another user's server and app unit")
+            << QList{otherUsers, otherWorker}
+            << (apps + u"app-com.plexapp.plexmediaserver@x.service 20"_s) << QString();
+        QTest::newRow("the system unit under its own account")
+            << QList{otherUsers, unitWorker} << (service + u" 30"_s) << u"30 worker"_s;
         QTest::newRow("identifier prefix only")
             << QList{worker(20)} << (apps + u"app-com.plexapp.plexmediaserverx-1.scope 20"_s)
             << QString();
@@ -178,6 +188,7 @@ private Q_SLOTS:
                     writeFile(dir + u"/cmdline"_s, p.cmdline) &&
                     writeFile(dir + u"/cgroup"_s, p.cgroup.toUtf8()));
             QVERIFY(p.exe.isEmpty() || QFile::link(p.exe, dir + u"/exe"_s));
+            QCOMPARE(::chown(qPrintable(dir), p.owner, 0), 0);
         }
         std::optional<QString> hierarchy;
         if (!unit.isEmpty()) {

@@ -174,6 +174,14 @@ private Q_SLOTS:
         w->dog.checkNow("timer");
         QTRY_VERIFY(!w->dog.isChecking());
         QCOMPARE(text("plexStatus"), "Not running");
+        w->fake.running = true;
+        w->fake.process =
+            ServerProcess{.pid = 7, .startedAt = Clock::now() - std::chrono::hours(1)};
+        w->fake.probeAnswers = {false, false, false};
+        w->dog.checkNow("timer");
+        QTRY_COMPARE(text("plexStatus"), "Not answering");
+        child<QCheckBox>("restartHungPlexToggle")->click();
+        QVERIFY(!w->settings.restartUnresponsivePlex());
     }
 
     // Volume.

@@ -52,7 +52,7 @@ struct TabWorld : EngineWorld
     LaunchAtLogin login;
     std::unique_ptr<QTabWidget> window; // destroyed before the watchdog
 
-    TabWorld()
+    TabWorld() : EngineWorld({.probeRetryDelay = std::chrono::milliseconds(1)})
     {
         fake.running = true;
         configureShare();

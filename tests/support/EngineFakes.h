@@ -50,6 +50,11 @@ struct FakeMachine : WakePort, MediaServerPort, SharePort, CredentialPort, Notif
         QString title, body;
     };
     bool running = false;
+    std::optional<ServerProcess> process; // what runningProcess() finds while running
+    QList<bool> probeAnswers;             // the next probes' answers; none left: it answers
+    int probes = 0;
+    QList<ServerProcess> restarted;
+    std::optional<QString> stray; // what unrecognisedLaunch() reports
     std::optional<QString> mounted;
     int plexLookups = 0, shareLookups = 0;
     QList<MountRequest> requests;
@@ -68,11 +73,28 @@ struct FakeMachine : WakePort, MediaServerPort, SharePort, CredentialPort, Notif
 
     void wake() { Q_EMIT didWake(); }
     bool isRunning() override { return ++plexLookups, running; }
-    void launch(const QString &path, std::function<void(LaunchOutcome)> done) override
+    std::optional<ServerProcess> runningProcess() override
     {
-        launches.append(path);
+        return running ? process : std::nullopt;
+    }
+    void probe(quint16, std::function<void(bool)> done) override
+    {
+        ++probes;
+        done(probeAnswers.isEmpty() || probeAnswers.takeFirst());
+    }
+    void launch(const QString &path, bool interactive,
+                std::function<void(LaunchOutcome)> done) override
+    {
+        launches.append(interactive ? QStringLiteral("interactive ") + path : path);
         launchAnswers(std::move(done));
     }
+    void restart(const ServerProcess &hung, const QString &,
+                 std::function<void(LaunchOutcome)> done) override
+    {
+        restarted.append(hung);
+        launchAnswers(std::move(done));
+    }
+    std::optional<QString> unrecognisedLaunch() override { return stray; }
     std::optional<QString> mountPoint(const QString &, const QString &) override
     {
         return ++shareLookups, mounted;

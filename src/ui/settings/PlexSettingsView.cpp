@@ -65,6 +65,10 @@ void PlexSettingsView::buildWatchingSection(QVBoxLayout *form)
     m_watchToggle = new QCheckBox(tr("Keep Plex Media Server running"));
     m_watchToggle->setObjectName(QStringLiteral("watchPlexToggle"));
     watching->addWidget(m_watchToggle);
+    m_restartHungToggle = new QCheckBox(tr("Restart Plex Media Server when it stops answering"));
+    m_restartHungToggle->setObjectName(QStringLiteral("restartHungPlexToggle"));
+    m_restartHungToggle->setAccessibleName(m_restartHungToggle->text());
+    watching->addWidget(m_restartHungToggle);
 }
 
 // The path field with "Choose…", whether the path exists, and the reset button.
@@ -115,6 +119,8 @@ void PlexSettingsView::buildStatusSection(QVBoxLayout *form)
 void PlexSettingsView::connectControls()
 {
     connect(m_watchToggle, &QCheckBox::clicked, &m_settings, &AppSettings::setWatchPlex);
+    connect(m_restartHungToggle, &QCheckBox::clicked, &m_settings,
+            &AppSettings::setRestartUnresponsivePlex);
     connect(m_pathField, &QLineEdit::textEdited, &m_settings, &AppSettings::setPlexAppPath);
     connect(m_choose, &QPushButton::clicked, this, &PlexSettingsView::chooseApplication);
     connect(m_reset, &QPushButton::clicked, this, [this] {
@@ -124,6 +130,7 @@ void PlexSettingsView::connectControls()
 
     connect(&m_settings, &AppSettings::changed, this, &PlexSettingsView::refresh);
     connect(&m_watchdog, &Watchdog::plexRunningChanged, this, &PlexSettingsView::refresh);
+    connect(&m_watchdog, &Watchdog::plexNotAnsweringChanged, this, &PlexSettingsView::refresh);
 }
 
 void PlexSettingsView::chooseApplication()
@@ -147,6 +154,7 @@ void PlexSettingsView::chooseApplication()
 void PlexSettingsView::refresh()
 {
     m_watchToggle->setChecked(m_settings.watchPlex());
+    m_restartHungToggle->setChecked(m_settings.restartUnresponsivePlex());
     const QString path = m_settings.plexAppPath();
     if (m_pathField->text() != path)
         m_pathField->setText(path);
@@ -169,7 +177,10 @@ void PlexSettingsView::refresh()
     m_foundIcon->setAccessibleName(found ? tr("Found") : tr("Not found"));
 
     const std::optional<bool> running = m_watchdog.plexRunning();
-    m_status->setText(!running ? tr("Unknown") : *running ? tr("Running") : tr("Not running"));
+    m_status->setText(m_watchdog.plexNotAnswering() ? tr("Not answering")
+                      : !running                    ? tr("Unknown")
+                      : *running                    ? tr("Running")
+                                                    : tr("Not running"));
 }
 
 void PlexSettingsView::showEvent(QShowEvent *event)

@@ -35,6 +35,7 @@ private:
     Watchdog &m_watchdog;
 
     QCheckBox *m_watchToggle;
+    QCheckBox *m_restartHungToggle;
     QLineEdit *m_pathField;
     QPushButton *m_choose;
     QLabel *m_foundIcon;
