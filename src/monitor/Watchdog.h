@@ -25,6 +25,13 @@ struct WatchdogTiming
     // Until the keyring must have given the password, and a look for missing desktop services
     // must have answered.
     std::chrono::milliseconds serviceBound = std::chrono::seconds(5);
+    // Until a share probe must have answered (the probe bounds itself at 15 s) before the share
+    // counts as frozen.
+    std::chrono::milliseconds probeBound = std::chrono::seconds(20);
+    // Between a probe that found the share unwell and the probe that confirms it.
+    std::chrono::milliseconds confirmDelay = std::chrono::seconds(30);
+    // Until the backend of a frozen share must be ended and its mount gone.
+    std::chrono::milliseconds backendBound = std::chrono::seconds(10);
     // Runs the repeating timer with this period instead of the interval (which is still
     // what timerInterval() reports).
     std::optional<std::chrono::milliseconds> timerPeriod{};
@@ -98,6 +105,12 @@ private:
 
     QCoro::Task<QString> checkPlex();
     QCoro::Task<QString> checkVolume();
+    // A probe, and for anything but alive a second one after confirmDelay.
+    QCoro::Task<ShareHealth> confirmedHealth(QString mountPoint);
+    // Records the share as mounted but unwell; repairs a frozen share when allowed.
+    QCoro::Task<QString> volumeUnwell(QString share, QString mountPoint, ShareHealth health);
+    // Mounts the share (or joins the mount in flight), records and notifies the outcome.
+    QCoro::Task<QString> remountVolume(QString host, QString share);
     // Reads the password and mounts the share with it.
     QCoro::Task<MountOutcome> repairVolume(QString host, QString share);
     // After a failed repair: records each missing desktop service once, until it is back.
