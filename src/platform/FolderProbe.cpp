@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <cerrno>
 #include <csignal>
 #include <memory>
 #include <sys/statfs.h>
@@ -53,8 +54,10 @@ void reap(Child *child)
     if (::waitid(idtype_t(P_PIDFD), id_t(child->pidfd.get()), &info, WEXITED | WNOHANG) != 0 ||
         info.si_pid == 0)
         return;
-    answer(child, info.si_code == CLD_EXITED && info.si_status == 0 ? Answer::answered
-                                                                      : Answer::failed);
+    const bool exited = info.si_code == CLD_EXITED;
+    answer(child, exited && info.si_status == 0          ? Answer::answered
+                  : exited && info.si_status == ENOTCONN ? Answer::disconnected
+                                                         : Answer::failed);
     children().remove(child->folder);
     child->exited->setEnabled(false);
     // Deleted from the event loop: this runs inside the notifier's own signal.
@@ -88,8 +91,10 @@ void statfsInChild(const QString &folder, std::chrono::milliseconds bound,
     const pid_t pid = ::fork();
     if (pid == 0) {
         // Only async-signal-safe calls between fork and exit.
-        struct statfs info{};
-        ::_exit(::statfs(path.constData(), &info) == 0 ? 0 : 1);
+        struct statfs info
+        {};
+        // The exit status is the errno (all fit below 256), or 0.
+        ::_exit(::statfs(path.constData(), &info) == 0 ? 0 : errno);
     }
     const int pidfd = pid > 0 ? int(::syscall(SYS_pidfd_open, pid, 0)) : -1;
     if (pidfd < 0) {

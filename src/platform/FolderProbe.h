@@ -8,7 +8,8 @@
 // stall only that child: no thread of this process ever touches the folder.
 namespace FolderProbe {
 
-enum class Answer { answered, failed, noAnswer };
+// disconnected: the folder's FUSE endpoint is gone (ENOTCONN): the bridge failed, not the server.
+enum class Answer { answered, failed, disconnected, noAnswer };
 
 // Forks a child that calls statfs() on the folder and exits. A child still running after the
 // bound is killed and the answer is noAnswer; a child stuck in the kernel is reaped whenever it

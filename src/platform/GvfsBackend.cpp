@@ -51,10 +51,12 @@ QByteArray backendName(GVariant *reply, const QByteArray &mountPoint)
 bool isOwnBackend(pid_t pid)
 {
     const QString proc = QStringLiteral("/proc/%1").arg(pid);
-    struct stat info{};
+    struct stat info
+    {};
     if (::stat(QFile::encodeName(proc).constData(), &info) != 0 || info.st_uid != ::getuid())
         return false;
-    const QString program = QFileInfo(QFile::symLinkTarget(proc + QStringLiteral("/exe"))).fileName();
+    const QString program =
+        QFileInfo(QFile::symLinkTarget(proc + QStringLiteral("/exe"))).fileName();
     return program.startsWith(QLatin1String("gvfsd-")) && program != QLatin1String("gvfsd-fuse") &&
            program != QLatin1String("gvfsd-metadata");
 }
@@ -62,8 +64,9 @@ bool isOwnBackend(pid_t pid)
 bool listed(const QString &mountPoint)
 {
     const QList<MountTable::MountedShare> shares = MountTable::mountedShares();
-    return std::any_of(shares.begin(), shares.end(),
-                       [&](const MountTable::MountedShare &share) { return share.on == mountPoint; });
+    return std::any_of(shares.begin(), shares.end(), [&](const MountTable::MountedShare &share) {
+        return share.on == mountPoint;
+    });
 }
 
 QCoro::Task<bool> end(QString mountPoint, GCancellable *cancellable)
@@ -75,10 +78,9 @@ QCoro::Task<bool> end(QString mountPoint, GCancellable *cancellable)
     const GObjectPtr<GDBusConnection> bus(g_bus_get_finish(connected.get(), nullptr));
     if (!bus)
         co_return false;
-    const GVariantPtr mounts =
-        co_await call(bus.get(), "org.gtk.vfs.Daemon", "/org/gtk/vfs/mounttracker",
-                      "org.gtk.vfs.MountTracker", "ListMounts2", g_variant_new("(b)", FALSE),
-                      cancellable);
+    const GVariantPtr mounts = co_await call(
+        bus.get(), "org.gtk.vfs.Daemon", "/org/gtk/vfs/mounttracker", "org.gtk.vfs.MountTracker",
+        "ListMounts2", g_variant_new("(b)", FALSE), cancellable);
     const QByteArray name = mounts ? backendName(mounts.get(), QFile::encodeName(mountPoint)) : "";
     if (name.isEmpty())
         co_return false;

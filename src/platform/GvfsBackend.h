@@ -11,8 +11,8 @@
 namespace GvfsBackend {
 
 // `done(true)` once the backend was ended and the mount has left GVfs's list; `done(false)`
-// when no backend was found, it failed the checks, or the mount was still listed at the bound. `done` runs once,
-// on the main thread, from the event loop. Main thread only.
+// when no backend was found, it failed the checks, or the mount was still listed at the bound.
+// `done` runs once, on the main thread, from the event loop. Main thread only.
 void endFor(const QString &mountPoint, std::function<void(bool)> done,
             std::chrono::milliseconds bound = std::chrono::seconds(10));
 

@@ -5,6 +5,8 @@
 #include "platform/MountTable.h"
 
 #include <QCoreApplication>
+#include <QCoroProcess>
+#include <QProcess>
 
 #include <memory>
 #include <optional>
@@ -13,7 +15,26 @@ namespace {
 
 using FolderProbe::Answer;
 
-QCoro::Task<Answer> askFreeSpace(QByteArray uri, GCancellable *cancellable)
+// GIO in a process of its own, which looks the mount up afresh; killed at the bound.
+QCoro::Task<Answer> askFreeSpaceElsewhere(QByteArray uri, std::chrono::milliseconds bound)
+{
+    QProcess gio;
+    gio.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    gio.setStandardOutputFile(QProcess::nullDevice());
+    gio.start(QStringLiteral("gio"),
+              {QStringLiteral("info"), QStringLiteral("--filesystem"),
+               QStringLiteral("--attributes=filesystem::free"), QString::fromUtf8(uri)});
+    const bool finished = co_await qCoro(gio).waitForFinished(bound);
+    if (!finished) {
+        gio.kill();
+        co_return Answer::noAnswer;
+    }
+    co_return gio.exitStatus() == QProcess::NormalExit &&gio.exitCode() == 0 ? Answer::answered
+                                                                             : Answer::failed;
+}
+
+QCoro::Task<Answer> askFreeSpace(QByteArray uri, std::chrono::milliseconds bound,
+                                 GCancellable *cancellable)
 {
     const GObjectPtr<GFile> file(g_file_new_for_uri(uri.constData()));
     const GObjectPtr<GAsyncResult> result =
@@ -21,18 +42,37 @@ QCoro::Task<Answer> askFreeSpace(QByteArray uri, GCancellable *cancellable)
             g_file_query_filesystem_info_async(file.get(), G_FILE_ATTRIBUTE_FILESYSTEM_FREE,
                                                G_PRIORITY_DEFAULT, cancellable, ready, data);
         });
+    GError *failure = nullptr;
     const GObjectPtr<GFileInfo> info(
-        g_file_query_filesystem_info_finish(file.get(), result.get(), nullptr));
+        g_file_query_filesystem_info_finish(file.get(), result.get(), &failure));
+    const GErrorPtr error(failure);
+    // GIO keeps each mount's backend by its bus name, and forgets a backend that ended only
+    // when this process saw it end. After a remount by another process it may still ask the
+    // old one, which the bus no longer knows: then a fresh GIO client asks.
+    if (g_error_matches(error.get(), G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN))
+        co_return co_await askFreeSpaceElsewhere(uri, bound);
     co_return info ? Answer::answered : Answer::failed;
+}
+
+ShareHealth byFolder(Answer folder)
+{
+    switch (folder) {
+    case Answer::answered:
+        return ShareHealth::alive;
+    case Answer::noAnswer:
+        return ShareHealth::frozen;
+    case Answer::disconnected:
+        return ShareHealth::folderUnreachable;
+    default:
+        return ShareHealth::notAnswering;
+    }
 }
 
 // The verdict once both answers are in; a probe not asked counts as answered.
 ShareHealth verdict(bool gvfs, bool bridged, Answer query, Answer folder)
 {
     if (!gvfs)
-        return folder == Answer::answered ? ShareHealth::alive
-               : folder == Answer::failed ? ShareHealth::notAnswering
-                                          : ShareHealth::frozen;
+        return byFolder(folder);
     if (query == Answer::noAnswer)
         return ShareHealth::frozen;
     if (query == Answer::failed)
@@ -93,8 +133,11 @@ void ShareProbe::probe(const QString &mountPoint, std::function<void(ShareHealth
     if (gvfs) {
         const QByteArray uri = found->from.toUtf8();
         BoundedGLib::run<Answer>(
-            [uri](GCancellable *cancellable) { return askFreeSpace(uri, cancellable); },
-            m_bounds.query, Answer::noAnswer, [round](Answer answer) {
+            [uri, bound = m_bounds.query](GCancellable *cancellable) {
+                return askFreeSpace(uri, bound, cancellable);
+            },
+            m_bounds.query, Answer::noAnswer,
+            [round](Answer answer) {
                 round->query = answer;
                 round->settle();
             });
