@@ -642,6 +642,14 @@ Starten Sie es aus einer Desktop-Sitzung oder führen Sie „vigilmount --headle
         <source>Unknown</source>
         <translation>Unbekannt</translation>
     </message>
+    <message>
+        <source>Reconnect the volume when it stops responding</source>
+        <translation>Volume neu verbinden, wenn es nicht mehr antwortet</translation>
+    </message>
+    <message>
+        <source>Not responding</source>
+        <translation>Antwortet nicht</translation>
+    </message>
 </context>
 <context>
     <name>Watchdog</name>
@@ -700,6 +708,14 @@ Starten Sie es aus einer Desktop-Sitzung oder führen Sie „vigilmount --headle
     <message>
         <source>Not checked yet</source>
         <translation>Noch nicht geprüft</translation>
+    </message>
+    <message>
+        <source>Volume folder unreachable</source>
+        <translation>Volume-Ordner nicht erreichbar</translation>
+    </message>
+    <message>
+        <source>Volume not responding</source>
+        <translation>Volume antwortet nicht</translation>
     </message>
 </context>
 </TS>
