@@ -8,9 +8,10 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <memory>
+#include <spawn.h>
 #include <sys/statfs.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -54,10 +55,8 @@ void reap(Child *child)
     if (::waitid(idtype_t(P_PIDFD), id_t(child->pidfd.get()), &info, WEXITED | WNOHANG) != 0 ||
         info.si_pid == 0)
         return;
-    const bool exited = info.si_code == CLD_EXITED;
-    answer(child, exited && info.si_status == 0          ? Answer::answered
-                  : exited && info.si_status == ENOTCONN ? Answer::disconnected
-                                                         : Answer::failed);
+    answer(child,
+           info.si_code == CLD_EXITED && info.si_status == 0 ? Answer::answered : Answer::failed);
     children().remove(child->folder);
     child->exited->setEnabled(false);
     // Deleted from the event loop: this runs inside the notifier's own signal.
@@ -69,6 +68,28 @@ void giveUp(Child *child)
 {
     ::syscall(SYS_pidfd_send_signal, child->pidfd.get(), SIGKILL, nullptr, 0);
     answer(child, Answer::noAnswer);
+}
+
+// Starts `stat -f` on the folder. posix_spawn shares this process's memory only until the
+// exec (a fork would copy its page tables, and every page this process writes afterwards would
+// cost a copy-on-write fault on the main thread). -1 when it could not be started.
+pid_t spawnStatfs(const QByteArray &path)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    char program[] = "stat";
+    char option[] = "-f";
+    char end[] = "--";
+    QByteArray folder = path;
+    char *arguments[] = {program, option, end, folder.data(), nullptr};
+    char *noEnvironment[] = {nullptr};
+    pid_t pid = -1;
+    const int failed =
+        ::posix_spawn(&pid, "/usr/bin/stat", &actions, nullptr, arguments, noEnvironment);
+    posix_spawn_file_actions_destroy(&actions);
+    return failed ? -1 : pid;
 }
 
 void deliverLater(std::function<void(Answer)> done, Answer value)
@@ -87,15 +108,7 @@ void statfsInChild(const QString &folder, std::chrono::milliseconds bound,
         deliverLater(std::move(done), Answer::noAnswer);
         return;
     }
-    const QByteArray path = QFile::encodeName(folder);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        // Only async-signal-safe calls between fork and exit.
-        struct statfs info
-        {};
-        // The exit status is the errno (all fit below 256), or 0.
-        ::_exit(::statfs(path.constData(), &info) == 0 ? 0 : errno);
-    }
+    const pid_t pid = spawnStatfs(QFile::encodeName(folder));
     const int pidfd = pid > 0 ? int(::syscall(SYS_pidfd_open, pid, 0)) : -1;
     if (pidfd < 0) {
         if (pid > 0) {

@@ -8,13 +8,12 @@
 // stall only that child: no thread of this process ever touches the folder.
 namespace FolderProbe {
 
-// disconnected: the folder's FUSE endpoint is gone (ENOTCONN): the bridge failed, not the server.
-enum class Answer { answered, failed, disconnected, noAnswer };
+enum class Answer { answered, failed, noAnswer };
 
-// Forks a child that calls statfs() on the folder and exits. A child still running after the
-// bound is killed and the answer is noAnswer; a child stuck in the kernel is reaped whenever it
-// ends, never waited for, and while it lives no second child is started for the folder (the
-// answer is noAnswer at once). `done` runs once, on the main thread, from the event loop. Main
+// Starts a child (`stat -f`) that calls statfs() on the folder and exits. A child still running
+// after the bound is killed and the answer is noAnswer; a child stuck in the kernel is reaped
+// whenever it ends, never waited for, and while it lives no second child is started for the folder
+// (the answer is noAnswer at once). `done` runs once, on the main thread, from the event loop. Main
 // thread only.
 void statfsInChild(const QString &folder, std::chrono::milliseconds bound,
                    std::function<void(Answer)> done);

@@ -61,8 +61,6 @@ ShareHealth byFolder(Answer folder)
         return ShareHealth::alive;
     case Answer::noAnswer:
         return ShareHealth::frozen;
-    case Answer::disconnected:
-        return ShareHealth::folderUnreachable;
     default:
         return ShareHealth::notAnswering;
     }
