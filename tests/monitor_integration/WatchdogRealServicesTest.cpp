@@ -144,6 +144,8 @@ private Q_SLOTS:
     {
         stopStandIn();
         unmountShare();
+        // The smbd restarted by a case is not the harness's: end it with the rest.
+        signalAll("smbd", SIGTERM);
     }
 
     void repairsBothStaysQuietAndRepairsAgain()
