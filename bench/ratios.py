@@ -9,29 +9,52 @@ CHECKS = [
     ("BM_Rewrite8000", "BM_RewriteBaselineRawWrite", 3.0, "x"),
     ("BM_RecordOnCaller", None, 10.0, "us"),
     ("BM_ExportTSV8000", None, None, "ms"),
-    ("BM_CheckCycle500", "BM_ProcScanBaseline500", 1.2, "x"),
-    ("BM_CheckCycle500", "BM_PgrepFindmntBaseline500", 0.05, "x"),
+    ("BM_CheckCycleUnprobed500", "BM_ProcScanBaseline500", 1.2, "x"),
+    ("BM_CheckCycleUnprobed500", "BM_PgrepFindmntBaseline500", 0.05, "x"),
     ("BM_HistoryRedraw8000", "BM_HistoryRedrawEmpty", None, "x"),
     ("BM_HistoryRedraw8000", None, 16.0, "ms"),
 ]
+# (figure, baseline, field, bar in us): what the figure adds to its same-run baseline.
+ADDED = [
+    ("BM_CheckCycle500", "BM_CheckCycleUnprobed500", "real_time", 25000.0),
+    ("BM_CheckCycle500", "BM_CheckCycleUnprobed500", "cpu_time", 1000.0),
+]
+# (figure, counter, bar): a counter a benchmark reports.
+COUNTERS = [("BM_FrozenShareStall", "stall_ms", 5.0)]
 SCALE = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}
 
 
-def median_us(results):
+def median_us(results, field="real_time"):
     times = {}
     for bench in results:
         if bench.get("aggregate_name", "median") != "median":
             continue
         name = bench["run_name"] if "run_name" in bench else bench["name"]
-        times[name] = bench["real_time"] * SCALE[bench["time_unit"]]
+        times[name] = bench[field] * SCALE[bench["time_unit"]]
     return times
 
 
 def main():
-    times = {}
+    times, cpu, counters = {}, {}, {}
     for path in sys.argv[1:]:
         with open(path) as handle:
-            times.update(median_us(json.load(handle)["benchmarks"]))
+            results = json.load(handle)["benchmarks"]
+        times.update(median_us(results))
+        cpu.update(median_us(results, "cpu_time"))
+        for bench in results:
+            if bench.get("aggregate_name", "median") == "median":
+                counters[bench.get("run_name", bench["name"]).split("/")[0]] = bench
+    for figure, baseline, field, bar in ADDED:
+        table = times if field == "real_time" else cpu
+        if figure in table and baseline in table:
+            added = table[figure] - table[baseline]
+            verdict = "  ok" if added <= bar else "  OVER BAR"
+            print(f"{figure} - {baseline} ({field}) = {added / 1e3:.3f} ms (bar {bar / 1e3} ms){verdict}")
+    for figure, counter, bar in COUNTERS:
+        if figure in counters and counter in counters[figure]:
+            value = counters[figure][counter]
+            verdict = "  ok" if value <= bar else "  OVER BAR"
+            print(f"{figure} {counter} = {value:.3f} (bar {bar}){verdict}")
     for figure, baseline, bar, unit in CHECKS:
         if figure not in times or (baseline and baseline not in times):
             continue

@@ -772,6 +772,14 @@ Starten Sie es aus einer Desktop-Sitzung oder führen Sie „vigilmount --headle
         <source>The address was split into protocol, server and share name.</source>
         <translation>Die Adresse wurde in Protokoll, Server und Freigabename aufgeteilt.</translation>
     </message>
+    <message>
+        <source>Reconnect the volume when it stops responding</source>
+        <translation>Volume neu verbinden, wenn es nicht mehr antwortet</translation>
+    </message>
+    <message>
+        <source>Not responding</source>
+        <translation>Antwortet nicht</translation>
+    </message>
 </context>
 <context>
     <name>Watchdog</name>
@@ -842,6 +850,14 @@ Starten Sie es aus einer Desktop-Sitzung oder führen Sie „vigilmount --headle
     <message>
         <source>Plex Media Server stopped answering, so Vigilmount restarted it.</source>
         <translation>Plex Media Server hat nicht mehr geantwortet, daher hat Vigilmount ihn neu gestartet.</translation>
+    </message>
+    <message>
+        <source>Volume folder unreachable</source>
+        <translation>Volume-Ordner nicht erreichbar</translation>
+    </message>
+    <message>
+        <source>Volume not responding</source>
+        <translation>Volume antwortet nicht</translation>
     </message>
 </context>
 </TS>

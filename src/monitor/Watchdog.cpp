@@ -56,9 +56,10 @@ struct Watchdog::Private
           notifier(settings, this->services.notifications), wakeDelay(timing.wakeDelay),
           launchBound(timing.launchBound), mountBound(timing.mountBound),
           serviceBound(timing.serviceBound), serverStartupGrace(timing.serverStartupGrace),
-          probeRetryDelay(timing.probeRetryDelay), probeBound(timing.probeBound),
+          probeRetryDelay(timing.probeRetryDelay), serverProbeBound(timing.serverProbeBound),
           restartBound(timing.restartBound), restartWindow(timing.restartWindow),
-          timerPeriodOverride(timing.timerPeriod)
+          shareProbeBound(timing.shareProbeBound), confirmDelay(timing.confirmDelay),
+          backendBound(timing.backendBound), timerPeriodOverride(timing.timerPeriod)
     {}
 
     AppSettings &settings;
@@ -87,9 +88,12 @@ struct Watchdog::Private
     const std::chrono::milliseconds serviceBound;
     const std::chrono::milliseconds serverStartupGrace;
     const std::chrono::milliseconds probeRetryDelay;
-    const std::chrono::milliseconds probeBound;
+    const std::chrono::milliseconds serverProbeBound;
     const std::chrono::milliseconds restartBound;
     const std::chrono::milliseconds restartWindow;
+    const std::chrono::milliseconds shareProbeBound;
+    const std::chrono::milliseconds confirmDelay;
+    const std::chrono::milliseconds backendBound;
     const std::optional<std::chrono::milliseconds> timerPeriodOverride;
 
     QTimer timer;
@@ -97,6 +101,8 @@ struct Watchdog::Private
     std::optional<Instant> timerArmedAt;
     QMetaObject::Connection intervalSubscription;
     QMetaObject::Connection wakeSubscription;
+    // One mount at a time: Mount Now beside a cycle's mount joins it.
+    SingleFlight<MountOutcome> mountFlight;
 
     LaunchOutcome launchTimedOut(std::chrono::milliseconds bound) const
     {
@@ -142,7 +148,7 @@ struct Watchdog::Private
             [server, port](std::function<void(bool)> done) {
                 server->probe(port, std::move(done));
             },
-            probeBound, false);
+            serverProbeBound, false);
     }
 
     // Waits without an operation: the bound alone ends it.
@@ -165,6 +171,37 @@ struct Watchdog::Private
                 share->mount(request, std::move(done));
             },
             mountBound, timedOut);
+    }
+
+    // Probes the mounted share; no answer in time counts as frozen.
+    CompletionAwaiter<ShareHealth> probe(QObject *owner, const QString &mountPoint) const
+    {
+        const std::shared_ptr<SharePort> share = services.share;
+        return CompletionAwaiter<ShareHealth>(
+            owner,
+            [share, mountPoint](std::function<void(ShareHealth)> done) {
+                share->probe(mountPoint, std::move(done));
+            },
+            shareProbeBound, ShareHealth::frozen);
+    }
+
+    // Ends the backend of a frozen share; false when there was none to end in time.
+    CompletionAwaiter<bool> endBackend(QObject *owner, const QString &mountPoint) const
+    {
+        const std::shared_ptr<SharePort> share = services.share;
+        return CompletionAwaiter<bool>(
+            owner,
+            [share, mountPoint](std::function<void(bool)> done) {
+                share->endBackend(mountPoint, std::move(done));
+            },
+            backendBound, false);
+    }
+
+    // Waits a span without holding the main thread.
+    CompletionAwaiter<bool> pause(QObject *owner, std::chrono::milliseconds span) const
+    {
+        return CompletionAwaiter<bool>(
+            owner, [](const std::function<void(bool)> &) {}, span, true);
     }
 
     // Asks the keyring for the share password and waits (bounded) for its answer.
@@ -407,6 +444,9 @@ QCoro::Task<QString> Watchdog::checkVolume()
     const QString share = d->settings.shareName();
 
     if (const std::optional<QString> mountPoint = d->services.share->mountPoint(host, share)) {
+        const ShareHealth health = co_await confirmedHealth(*mountPoint);
+        if (health != ShareHealth::alive)
+            co_return co_await volumeUnwell(share, *mountPoint, health);
         if (d->previousVolumeUp == false)
             d->log.record(Kind::volumeOK,
                           QStringLiteral("Share reachable again at ") + *mountPoint);
@@ -414,6 +454,7 @@ QCoro::Task<QString> Watchdog::checkVolume()
             d->log.record(Kind::volumeOK, *mountPoint);
         d->previousVolumeUp = true;
         d->reportedMissing.clear();
+        setVolumeNotResponding(false);
         setVolumeMounted(true);
         setVolumeMountPoint(*mountPoint);
         co_return tr("Volume mounted");
@@ -425,14 +466,67 @@ QCoro::Task<QString> Watchdog::checkVolume()
     else if (*d->previousVolumeUp)
         d->log.record(Kind::volumeDown, share + QStringLiteral(" disconnected"));
     d->previousVolumeUp = false;
+    setVolumeNotResponding(false);
     setVolumeMounted(false);
     setVolumeMountPoint(std::nullopt);
+    co_return co_await remountVolume(host, share);
+}
 
-    const MountOutcome outcome = co_await repairVolume(host, share);
+QCoro::Task<ShareHealth> Watchdog::confirmedHealth(QString mountPoint)
+{
+    const ShareHealth first = co_await d->probe(this, mountPoint);
+    if (first == ShareHealth::alive)
+        co_return first;
+    // A share that was only busy for a moment gets a second chance before anything is said.
+    co_await d->pause(this, d->confirmDelay);
+    co_return co_await d->probe(this, mountPoint);
+}
+
+QCoro::Task<QString> Watchdog::volumeUnwell(QString share, QString mountPoint, ShareHealth health)
+{
+    const bool folder = health == ShareHealth::folderUnreachable;
+    if (d->previousVolumeUp != false)
+        d->log.record(Kind::volumeDown,
+                      share + (folder ? QStringLiteral(" is mounted but its local folder isn't "
+                                                       "reachable")
+                                      : QStringLiteral(" is mounted but not responding")));
+    d->previousVolumeUp = false;
+    // The mount point stays: the share is still mounted there.
+    setVolumeNotResponding(true);
+    setVolumeMounted(false);
+    setVolumeMountPoint(mountPoint);
+
+    // Only a frozen share is repaired: a stopped server comes back by itself, and a missing
+    // folder bridge is not the share's backend. The next probe waits for the next cycle.
+    if (health != ShareHealth::frozen || !d->settings.repairUnresponsiveVolume())
+        co_return folder ? tr("Volume folder unreachable") : tr("Volume not responding");
+    const bool ended = co_await d->endBackend(this, mountPoint);
+    if (!ended)
+        co_return tr("Volume not responding");
+    setVolumeNotResponding(false);
+    setVolumeMountPoint(std::nullopt);
+    co_return co_await remountVolume(d->settings.serverHost(), share);
+}
+
+QCoro::Task<QString> Watchdog::remountVolume(QString host, QString share)
+{
+    // A request beside a mount in flight takes that mount's outcome, which its starter records.
+    const bool joining = d->mountFlight.inFlight();
+    // Named first: g++ 12 mishandles non-trivial temporaries inside a co_await expression.
+    std::function<QCoro::Task<MountOutcome>()> operation = [this, host, share] {
+        return repairVolume(host, share);
+    };
+    MountOutcome timedOut =
+        MountOutcome::failure(QStringLiteral("The share didn't finish mounting within %1 seconds.")
+                                  .arg(secondsText(d->mountBound)));
+    const MountOutcome outcome = co_await d->mountFlight.run(
+        this, std::move(operation), d->serviceBound + d->mountBound, std::move(timedOut));
     if (outcome.ok()) {
-        d->log.record(Kind::volumeMounted, outcome.value());
-        d->notifier.notify(NotificationSubject::volume, tr("Plex volume reconnected"),
-                           tr("%1 is mounted at %2.").arg(share, outcome.value()));
+        if (!joining) {
+            d->log.record(Kind::volumeMounted, outcome.value());
+            d->notifier.notify(NotificationSubject::volume, tr("Plex volume reconnected"),
+                               tr("%1 is mounted at %2.").arg(share, outcome.value()));
+        }
         setVolumeMounted(true);
         setVolumeMountPoint(outcome.value());
         d->previousVolumeUp = true;
@@ -440,10 +534,12 @@ QCoro::Task<QString> Watchdog::checkVolume()
         co_return tr("Volume remounted");
     }
 
-    d->log.record(Kind::volumeMountFailed, outcome.error());
-    co_await reportMissingServices();
-    d->notifier.notify(NotificationSubject::volume, tr("Couldn't mount %1").arg(share),
-                       shown(outcome.error()));
+    if (!joining) {
+        d->log.record(Kind::volumeMountFailed, outcome.error());
+        co_await reportMissingServices();
+        d->notifier.notify(NotificationSubject::volume, tr("Couldn't mount %1").arg(share),
+                           shown(outcome.error()));
+    }
     co_return tr("Volume down") + downSeparator + shown(outcome.error());
 }
 

@@ -30,12 +30,19 @@ struct WatchdogTiming
     std::chrono::milliseconds serverStartupGrace = std::chrono::seconds(120);
     // Between the probes that confirm that the media server isn't answering.
     std::chrono::milliseconds probeRetryDelay = std::chrono::seconds(30);
-    // Until a probe must have answered (the platform gives up after 10 s on its own).
-    std::chrono::milliseconds probeBound = std::chrono::seconds(15);
+    // Until a server probe must have answered (the platform gives up after 10 s on its own).
+    std::chrono::milliseconds serverProbeBound = std::chrono::seconds(15);
     // Until the restart of a hung server must have reported back: ending it can take twice 30 s.
     std::chrono::milliseconds restartBound = std::chrono::seconds(180);
     // At most two restarts of a hung server within this window.
     std::chrono::milliseconds restartWindow = std::chrono::hours(1);
+    // Until a share probe must have answered (the probe bounds itself at 15 s) before the share
+    // counts as frozen.
+    std::chrono::milliseconds shareProbeBound = std::chrono::seconds(20);
+    // Between a probe that found the share unwell and the probe that confirms it.
+    std::chrono::milliseconds confirmDelay = std::chrono::seconds(30);
+    // Until the backend of a frozen share must be ended and its mount gone.
+    std::chrono::milliseconds backendBound = std::chrono::seconds(10);
     // Runs the repeating timer with this period instead of the interval (which is still
     // what timerInterval() reports).
     std::optional<std::chrono::milliseconds> timerPeriod{};
@@ -119,6 +126,12 @@ private:
     // A hung server is not restarted while the share it may be stuck on isn't healthy.
     bool shareIsHealthy() const;
     QCoro::Task<QString> checkVolume();
+    // A probe, and for anything but alive a second one after confirmDelay.
+    QCoro::Task<ShareHealth> confirmedHealth(QString mountPoint);
+    // Records the share as mounted but unwell; repairs a frozen share when allowed.
+    QCoro::Task<QString> volumeUnwell(QString share, QString mountPoint, ShareHealth health);
+    // Mounts the share (or joins the mount in flight), records and notifies the outcome.
+    QCoro::Task<QString> remountVolume(QString host, QString share);
     // Reads the password and mounts the share with it.
     QCoro::Task<MountOutcome> repairVolume(QString host, QString share);
     // After a failed repair: records each missing desktop service once, until it is back.

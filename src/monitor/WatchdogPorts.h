@@ -74,6 +74,11 @@ public:
     virtual std::optional<QString> unrecognisedLaunch() = 0;
 };
 
+// What a probe of a mounted share found: it answers; it fails at once (server stopped); it
+// gave no answer within its bound (server frozen); or the share answers but its local folder
+// doesn't (the file-system bridge is gone).
+enum class ShareHealth { alive, notAnswering, frozen, folderUnreachable };
+
 class SharePort
 {
 public:
@@ -87,6 +92,13 @@ public:
     // Whether the service that mounts shares is missing. Never blocks; calls done exactly
     // once, on any thread.
     virtual void missingService(std::function<void(MissingService)> done) = 0;
+    // Probes the share mounted at the mount point without ever touching its folder from this
+    // process. Answers within its own bounds; calls done exactly once, on any thread.
+    virtual void probe(const QString &mountPoint, std::function<void(ShareHealth)> done) = 0;
+    // Ends the process that serves the mount (so that every reader blocked on it is released
+    // and the mount goes away), when that process is the user's own mount backend. done(false)
+    // when there is none to end (a kernel mount). Calls done exactly once, on any thread.
+    virtual void endBackend(const QString &mountPoint, std::function<void(bool)> done) = 0;
 };
 
 class CredentialPort

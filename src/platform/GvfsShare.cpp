@@ -1,6 +1,7 @@
 #include "platform/GvfsShare.h"
 
 #include "platform/FileBrowser.h"
+#include "platform/GvfsBackend.h"
 #include "platform/MountTable.h"
 #include "platform/SessionBusNames.h"
 #include "platform/VolumeMounter.h"
@@ -28,4 +29,14 @@ void GvfsShare::missingService(std::function<void(MissingService)> done)
         QString::fromUtf8(QT_TRANSLATE_NOOP(
             "Outcome", "The desktop's network-share service (GVfs) isn't running.")),
         std::move(done));
+}
+
+void GvfsShare::probe(const QString &mountPoint, std::function<void(ShareHealth)> done)
+{
+    m_probe.probe(mountPoint, std::move(done));
+}
+
+void GvfsShare::endBackend(const QString &mountPoint, std::function<void(bool)> done)
+{
+    GvfsBackend::endFor(mountPoint, std::move(done), m_backendBound);
 }

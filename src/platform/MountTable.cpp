@@ -10,6 +10,7 @@
 #include <gio/gio.h>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cstring>
 #include <mntent.h>
 
@@ -90,7 +91,7 @@ QString utf8Text(const GCharPtr &text)
     return text ? QString::fromUtf8(text.get()) : QString();
 }
 
-QList<MountedShare> gvfsShares(const QList<MountedShare> &kernelEntries)
+QList<MountedShare> gvfsShares()
 {
     QList<MountedShare> shares;
     // One monitor for the life of the process: it follows mounts and unmounts through the
@@ -105,9 +106,10 @@ QList<MountedShare> gvfsShares(const QList<MountedShare> &kernelEntries)
         const GCharPtr path(g_file_get_path(root.get()));
         if (!path)
             continue;
-        const QString on = QFile::decodeName(path.get());
-        if (isUnderGvfsFuse(on, kernelEntries))
-            shares.append({utf8Text(GCharPtr(g_file_get_uri(root.get()))), on, scheme});
+        // Listed also when the bridge is gone: the share is still mounted, and mounting it again
+        // would only fail as "already mounted". The probe finds the folder unreachable.
+        shares.append({utf8Text(GCharPtr(g_file_get_uri(root.get()))),
+                       QFile::decodeName(path.get()), scheme});
     }
     return shares;
 }
@@ -123,7 +125,7 @@ QList<MountedShare> mountedShares()
 {
     const QList<MountedShare> kernelEntries =
         readMountTable(QStringLiteral("/proc/self/mounts"), true);
-    return networkEntries(kernelEntries) + gvfsShares(kernelEntries);
+    return networkEntries(kernelEntries) + gvfsShares();
 }
 
 std::optional<QString> mountPoint(const QString &host, const QString &share)
@@ -133,13 +135,47 @@ std::optional<QString> mountPoint(const QString &host, const QString &share)
     return mountPoint(host, share, mountedShares());
 }
 
+bool isUnderGvfsBridge(const QString &path)
+{
+    return isUnderGvfsFuse(path, readMountTable(QStringLiteral("/proc/self/mounts"), true));
+}
+
+bool sameHost(const QString &configured, const QString &mounted)
+{
+    const QString wanted = trimmedHorizontalBlanks(configured).toLower();
+    const QString found = mounted.toLower();
+    if (wanted.isEmpty())
+        return true;
+    // An address counts whole: 192.168.1.20 is not 192.168.1.200, nor a server named "192".
+    const QByteArray address = wanted.toLatin1();
+    unsigned char bytes[16];
+    if (::inet_pton(AF_INET, address.constData(), bytes) == 1 ||
+        ::inet_pton(AF_INET6, address.constData(), bytes) == 1)
+        return found == wanted;
+    // A name by its first label, so that "box" and "box.local" meet.
+    return found.section(QLatin1Char('.'), 0, 0) == wanted.section(QLatin1Char('.'), 0, 0);
+}
+
+QString hostOf(const QString &from)
+{
+    QString rest = from;
+    if (const qsizetype scheme = rest.indexOf(QLatin1String("://")); scheme >= 0)
+        rest = rest.mid(scheme + 3).section(QLatin1Char('/'), 0, 0); // smb://user@host:port/
+    else if (rest.startsWith(QLatin1String("//")))
+        rest = rest.mid(2).section(QLatin1Char('/'), 0, 0); // cifs: //host/share
+    else if (rest.startsWith(QLatin1Char('[')))
+        rest = rest.section(QLatin1Char(']'), 0, 0) + QLatin1Char(']'); // nfs: [v6]:/path
+    else
+        rest = rest.section(QLatin1Char(':'), 0, 0); // nfs: host:/path, sshfs: user@host:path
+    rest = rest.section(QLatin1Char('@'), -1);
+    if (rest.startsWith(QLatin1Char('[')))
+        return rest.mid(1).section(QLatin1Char(']'), 0, 0);
+    return rest.section(QLatin1Char(':'), 0, 0);
+}
+
 std::optional<QString> mountPoint(const QString &host, const QString &share,
                                   const QList<MountedShare> &shares)
 {
-    const QString lowerHost = trimmedHorizontalBlanks(host).toLower();
-    const QStringList hostPieces = lowerHost.split(QLatin1Char('.'), Qt::SkipEmptyParts);
-    const QString hostKey = hostPieces.isEmpty() ? lowerHost : hostPieces.first();
-
     const QString shareKey =
         trimmedHorizontalBlanks(share).toLower().normalized(QString::NormalizationForm_C);
     if (shareKey.isEmpty())
@@ -152,7 +188,7 @@ std::optional<QString> mountPoint(const QString &host, const QString &share,
             continue;
         if (pieces.last().normalized(QString::NormalizationForm_C) != shareKey)
             continue;
-        if (hostKey.isEmpty() || from.contains(hostKey))
+        if (sameHost(host, hostOf(mounted.from)))
             return mounted.on;
     }
     return std::nullopt;

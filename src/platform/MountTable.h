@@ -25,9 +25,19 @@ struct MountedShare
 QList<MountedShare> sharesInMountTable(const QString &mountTablePath);
 
 // Every mounted network share: the kernel's (/proc/self/mounts) first, then the user's GVfs
-// mounts of schemes "smb", "afp", "dav", "davs" and "nfs" that have a local path. Main thread
-// only; never fails (empty on any error).
+// mounts of schemes "smb", "afp", "dav", "davs" and "nfs" that have a local path (also when
+// the FUSE bridge that serves that path is gone). Main thread only; never fails (empty on any
+// error).
 QList<MountedShare> mountedShares();
+
+// Whether GVfs's FUSE bridge is mounted above the path (read from the mount table).
+bool isUnderGvfsBridge(const QString &path);
+
+// Whether a configured server address names the host of a mount: an IP address whole, a host
+// name by its first label, both case-insensitive; a blank address names any host.
+bool sameHost(const QString &configured, const QString &mounted);
+// The host part of a mounted-from name ("//host/share", "host:/path", "smb://user@host:445/s/").
+QString hostOf(const QString &from);
 
 // The local mount point of the configured share, or none. Main thread only.
 std::optional<QString> mountPoint(const QString &host, const QString &share);

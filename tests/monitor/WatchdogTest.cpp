@@ -251,6 +251,98 @@ private Q_SLOTS:
         QVERIFY(!rig.dog.isChecking() && !rig.dog.lastCheck());
     }
 
+    // Probe answers per cycle ("n" not answering, "f" frozen, "u" folder unreachable, "a"
+    // alive; a cycle's second letter is the confirming probe) and what the history says.
+    void shareHealth_data()
+    {
+        QTest::addColumn<QStringList>("cycles");
+        QTest::addColumn<bool>("repair");
+        QTest::addColumn<bool>("backendEnds");
+        QTest::addColumn<QStringList>("history");
+        QTest::addColumn<bool>("notResponding");
+        QTest::addColumn<int>("mounts");
+        const QString notResponding = "volumeDown: media is mounted but not responding";
+        const QString back = "volumeOK: Share reachable again at /mnt/media";
+        QTest::newRow("alive") << QStringList{"a"} << true << true << QStringList{} << false << 0;
+        QTest::newRow("a blip is not recorded")
+            << QStringList{"na"} << true << true << QStringList{} << false << 0;
+        QTest::newRow("not answering, then back without a remount")
+            << QStringList{"nn", "nn", "a"} << true << true << QStringList{notResponding, back}
+            << false << 0;
+        QTest::newRow("folder unreachable: no mounts, no loop")
+            << QStringList{"uu", "uu"} << true << true
+            << QStringList{"volumeDown: media is mounted but its local folder isn't reachable"}
+            << true << 0;
+        QTest::newRow("frozen: backend ended, remounted")
+            << QStringList{"ff"} << true << true
+            << QStringList{notResponding, "volumeMounted: " + mountedAt} << false << 1;
+        QTest::newRow("frozen, repair off")
+            << QStringList{"ff"} << false << true << QStringList{notResponding} << true << 0;
+        QTest::newRow("frozen, no backend to end")
+            << QStringList{"ff"} << true << false << QStringList{notResponding} << true << 0;
+    }
+    void shareHealth()
+    {
+        QFETCH(QStringList, cycles);
+        QFETCH(bool, repair);
+        WatchdogRig rig({.confirmDelay = 1ms});
+        rig.configureShare();
+        rig.settings.setWatchPlex(false);
+        rig.settings.setRepairUnresponsiveVolume(repair);
+        QFETCH(bool, backendEnds);
+        rig.fake.backendEnds = backendEnds;
+        const QHash<QChar, ShareHealth> health{{'a', ShareHealth::alive},
+                                               {'n', ShareHealth::notAnswering},
+                                               {'f', ShareHealth::frozen},
+                                               {'u', ShareHealth::folderUnreachable}};
+        int probes = 0;
+        for (const QString &cycle : cycles) {
+            rig.fake.mounted = "/mnt/media";
+            for (const QChar answer : cycle)
+                rig.fake.health.append(health[answer]);
+            rig.cycle();
+            probes += int(cycle.size());
+            QCOMPARE(rig.fake.probes, probes); // a frozen share is not probed again
+        }
+        QTEST(rig.lines(), "history");
+        QTEST(rig.dog.volumeNotResponding(), "notResponding");
+        QTEST(int(rig.fake.requests.size()), "mounts");
+        QCOMPARE(rig.dog.volumeMounted(), std::optional(!rig.dog.volumeNotResponding()));
+        QCOMPARE(rig.fake.endedBackends.size(), cycles.first() == "ff" && repair ? 1 : 0);
+        if (rig.dog.volumeNotResponding())
+            QCOMPARE(rig.dog.volumeMountPoint(), std::optional<QString>("/mnt/media"));
+    }
+
+    // The confirming probe waits inside the cycle; Mount Now beside a cycle's mount joins it.
+    void confirmationAndJoinedMounts()
+    {
+        WatchdogRig rig({.confirmDelay = 50ms});
+        rig.configureShare();
+        rig.settings.setWatchPlex(false);
+        rig.fake.mounted = "/mnt/media";
+        rig.fake.health = {ShareHealth::frozen, ShareHealth::alive};
+        auto cycle = rig.dog.checkNow("timer");
+        QVERIFY(rig.dog.isChecking() && rig.dog.checkNow("manual").isReady());
+        QCoro::waitFor(cycle);
+        QCOMPARE(rig.fake.probes, 2);
+        QVERIFY(rig.lines().isEmpty());
+
+        rig.fake.mounted.reset();
+        rig.fake.mountAnswers.answer = Answer::hold;
+        cycle = rig.dog.checkNow("timer");
+        QTRY_COMPARE(rig.fake.mountAnswers.held.size(), size_t(1));
+        auto mountNow = rig.dog.mountVolumeNow();
+        QTest::qWait(20);
+        QVERIFY(!mountNow.isReady());
+        rig.fake.mountAnswers.release(0);
+        QCoro::waitFor(mountNow);
+        QCoro::waitFor(cycle);
+        QCOMPARE(rig.fake.requests.size(), 1);
+        QCOMPARE(rig.count("volumeMounted: " + mountedAt), 1);
+        QCOMPARE(rig.countKind("volumeMountFailed"), 0);
+        QCOMPARE(rig.dog.volumeMounted(), std::optional(true));
+    }
+
     void waitsThatNeverEndFailAfterTheirBound()
     {
         WatchdogRig rig({.launchBound = 50ms, .mountBound = 40ms});

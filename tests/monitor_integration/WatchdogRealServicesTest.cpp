@@ -2,12 +2,15 @@
 #include "app/ProductionServices.h"
 #include "history/EventLog.h"
 #include "monitor/Watchdog.h"
+#include "platform/GvfsShare.h"
 #include "platform/KeyringCredentials.h"
 #include "platform/MountTable.h"
 #include "platform/ServerProcessScanner.h"
 #include "settings/AppSettings.h"
 
 #include <QCoroTask>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -68,6 +71,41 @@ void unmountShare()
     QTRY_VERIFY(!MountTable::mountPoint(QStringLiteral("127.0.0.1"), QStringLiteral("media")));
 }
 
+// The live (not zombie) processes of a program, by their short name.
+QList<pid_t> processes(const QByteArray &name)
+{
+    QList<pid_t> found;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+        if (line.contains(" (" + name + ") ") && !line.contains(") Z "))
+            found.append(entry.toInt());
+    }
+    return found;
+}
+
+void signalAll(const QByteArray &name, int signal)
+{
+    for (const pid_t pid : processes(name))
+        ::kill(pid, signal);
+}
+
+// Resumes every smbd however a case ends, so that nothing stays frozen.
+struct SmbdResumer
+{
+    ~SmbdResumer() { signalAll("smbd", SIGCONT); }
+};
+
+// A watchdog on the real services with the share's bounds cut to seconds.
+WatchdogServices quickShareServices()
+{
+    WatchdogServices services = makeProductionServices();
+    services.share = std::make_shared<GvfsShare>(ShareProbe::Bounds{1500ms, 1000ms}, 5s);
+    return services;
+}
+const Watchdog::Timing quickShare{
+    .mountBound = 20s, .shareProbeBound = 3s, .confirmDelay = 500ms, .backendBound = 5s};
+
 } // namespace
 
 // Every case starts with the stand-in stopped, the share unmounted and the right password.
@@ -106,6 +144,8 @@ private Q_SLOTS:
     {
         stopStandIn();
         unmountShare();
+        // The smbd restarted by a case is not the harness's: end it with the rest.
+        signalAll("smbd", SIGTERM);
     }
 
     void repairsBothStaysQuietAndRepairsAgain()
@@ -193,6 +233,88 @@ private Q_SLOTS:
         QVERIFY(records.contains(std::pair{Kind::volumeMountFailed,
                                            QStringLiteral("The login keyring didn't answer.")}));
         QVERIFY2(ticks >= 15, QByteArray::number(ticks).constData());
+    }
+
+    // A frozen server: recorded within the probe bounds while the main thread stays free, its
+    // backend ended (which releases a blocked reader), and remounted once the server resumes.
+    void aFrozenShareIsEndedAndRemounted()
+    {
+        settings->setWatchPlex(false);
+        Watchdog dog(*settings, *log, quickShareServices(), quickShare);
+        check(dog);
+        const QString mountPoint = dog.volumeMountPoint().value_or(QString());
+        QVERIFY(dog.volumeMounted() == true);
+        const SmbdResumer resumer;
+        signalAll("smbd", SIGSTOP);
+        QProcess reader;
+        reader.start(QStringLiteral("stat"), {QStringLiteral("-f"), mountPoint});
+        int ticks = 0;
+        bool frozen = true;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            ++ticks;
+            // The server resumes once its mount is gone.
+            if (frozen && !MountTable::mountPoint(env("VIGILMOUNT_SMB_HOST"), "media"))
+                signalAll("smbd", SIGCONT), frozen = false;
+        });
+        ticker.start(50ms);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(check(dog), (QList<std::pair<Kind, QString>>{
+                                 {Kind::volumeDown, "media is mounted but not responding"},
+                                 {Kind::volumeMounted, mountPoint}}));
+        QVERIFY2(ticks >= clock.elapsed() / 100, QByteArray::number(ticks).constData());
+        QTRY_COMPARE(reader.state(), QProcess::NotRunning); // released with EIO
+        QVERIFY(reader.exitCode() != 0);
+        // Reads right after a remount may fail with EIO for about a second.
+        const QString file = mountPoint + QLatin1Char('/') + env("VIGILMOUNT_SMB_FILE");
+        QProcess cat;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (cat.start("cat", {file}), cat.waitForFinished(5000)) && cat.exitCode() == 0, 5000);
+        QCOMPARE(cat.readAllStandardOutput().trimmed(), env("VIGILMOUNT_SMB_FILE_CONTENT"));
+    }
+
+    // A stopped server: not responding, and nothing mounted again over the listed mount.
+    void aStoppedServerIsReportedWithoutARemount()
+    {
+        settings->setWatchPlex(false);
+        Watchdog dog(*settings, *log, quickShareServices(), quickShare);
+        check(dog);
+        const QList<pid_t> smbd = processes("smbd");
+        QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(smbd.value(0)));
+        QVERIFY(commandLine.open(QIODevice::ReadOnly));
+        QStringList command = QString::fromLocal8Bit(commandLine.readAll()).split(QChar(0));
+        command.removeAll(QString());
+        signalAll("smbd", SIGTERM);
+        QTRY_VERIFY(processes("smbd").isEmpty());
+        QCOMPARE(check(dog), (QList<std::pair<Kind, QString>>{
+                                 {Kind::volumeDown, "media is mounted but not responding"}}));
+        QVERIFY(dog.volumeNotResponding() && dog.volumeMounted() == false);
+
+        // Restarted for the cases after this one.
+        QVERIFY(QProcess::startDetached(QStringLiteral("setsid"), command));
+        const QString ready = "smbclient -s \"$0\" -N -c ls //127.0.0.1/public >/dev/null 2>&1";
+        QTRY_VERIFY_WITH_TIMEOUT(QProcess::execute("sh", {"-c", ready, command.last()}) == 0,
+                                 10000);
+    }
+
+    // A killed file-system bridge: the folder is unreachable, and with the bridge's mount gone
+    // too nothing is mounted again (it would fail as "already mounted"). Last: the bridge stays
+    // gone.
+    void aKilledBridgeIsReportedOnce()
+    {
+        settings->setWatchPlex(false);
+        Watchdog dog(*settings, *log, quickShareServices(), quickShare);
+        check(dog);
+        signalAll("gvfsd-fuse", SIGKILL);
+        QTRY_VERIFY(processes("gvfsd-fuse").isEmpty());
+        QCOMPARE(check(dog),
+                 (QList<std::pair<Kind, QString>>{
+                     {Kind::volumeDown, "media is mounted but its local folder isn't reachable"}}));
+        QCOMPARE(QProcess::execute("fusermount3", {"-u", "-z", env("XDG_RUNTIME_DIR") + "/gvfs"}),
+                 0);
+        QCOMPARE(check(dog).size(), 0);
+        QVERIFY(dog.volumeNotResponding());
     }
 };
 

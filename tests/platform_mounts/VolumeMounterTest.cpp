@@ -23,7 +23,13 @@ private Q_SLOTS:
         const std::tuple<QString, QString, QString, bool> cases[] = {
             {u"Box.Lan"_s, u"media"_s, u"//guest@box._smb._tcp.local/Media"_s, true},
             {u"Box.Lan"_s, u"media"_s, u"//nas.local/media"_s, false},
-            {u"box.lan"_s, u"media"_s, u"//boxserver.local/media"_s, true}, // host key substring
+            {u"box.lan"_s, u"media"_s, u"//boxserver.local/media"_s, false}, // first label whole
+            {u"box.lan"_s, u"media"_s, u"smb://user@BOX:445/media/"_s, true},
+            {u"box"_s, u"media"_s, u"box.lan:/export/media"_s, true},
+            {u"192.168.1.20"_s, u"media"_s, u"//192.168.1.20/media"_s, true},
+            {u"192.168.1.20"_s, u"media"_s, u"//192.168.1.200/media"_s, false}, // address whole
+            {u"192.168.1.20"_s, u"media"_s, u"//192.box.lan/media"_s, false},
+            {u"fe80::1"_s, u"media"_s, u"//[FE80::1]/media"_s, true},
             {u"box.lan"_s, u"media"_s, u"smb://box.lan/media/"_s, true},
             {u"box.lan"_s, u"media"_s, u"smb://box.lan/media/films"_s, false}, // last piece only
             {u"\u00a0Box.Lan\t"_s, u" MEDIA\u00a0"_s, u"//box.lan/media"_s, true},

@@ -68,7 +68,11 @@ struct FakeMachine : WakePort, MediaServerPort, SharePort, CredentialPort, Notif
     Answering<PasswordOutcome> passwordAnswers{
         PasswordOutcome::success(std::nullopt),
         PasswordOutcome::failure(EngineFakes::keyringLocked)};
-    MissingService missing; // what the share and the keyring both report missing
+    MissingService missing;    // what the share and the keyring both report missing
+    QList<ShareHealth> health; // the probes' answers in turn; alive once used up
+    int probes = 0;
+    QStringList endedBackends;
+    bool backendEnds = true; // ending one unmounts the share
     std::function<void()> onPermissionRequest = [] {};
 
     void wake() { Q_EMIT didWake(); }
@@ -105,6 +109,17 @@ struct FakeMachine : WakePort, MediaServerPort, SharePort, CredentialPort, Notif
         mountAnswers(std::move(done));
     }
     void openFolder(const QString &) override {}
+    void probe(const QString &, std::function<void(ShareHealth)> done) override
+    {
+        ++probes, done(health.isEmpty() ? ShareHealth::alive : health.takeFirst());
+    }
+    void endBackend(const QString &mountPoint, std::function<void(bool)> done) override
+    {
+        endedBackends.append(mountPoint);
+        if (backendEnds)
+            mounted.reset();
+        done(backendEnds);
+    }
     void password(const QString &account, std::function<void(PasswordOutcome)> done) override
     {
         const auto stored =

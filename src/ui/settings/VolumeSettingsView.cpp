@@ -53,6 +53,10 @@ void VolumeSettingsView::buildWatchingSection(QVBoxLayout *form)
     m_watchToggle = new QCheckBox(tr("Keep the Plex network volume mounted"));
     m_watchToggle->setObjectName(QStringLiteral("watchVolumeToggle"));
     watching->addWidget(m_watchToggle);
+    m_repairToggle = new QCheckBox(tr("Reconnect the volume when it stops responding"));
+    m_repairToggle->setObjectName(QStringLiteral("repairVolumeToggle"));
+    m_repairToggle->setAccessibleName(m_repairToggle->text());
+    watching->addWidget(m_repairToggle);
 }
 
 void VolumeSettingsView::buildServerSection(QVBoxLayout *form)
@@ -118,6 +122,8 @@ void VolumeSettingsView::buildStatusSection(QVBoxLayout *form)
 void VolumeSettingsView::connectControls()
 {
     connect(m_watchToggle, &QCheckBox::clicked, &m_settings, &AppSettings::setWatchVolume);
+    connect(m_repairToggle, &QCheckBox::clicked, &m_settings,
+            &AppSettings::setRepairUnresponsiveVolume);
     connect(m_protocol, &SegmentedControl::activated, this, [this](int index) {
         m_settings.setShareProtocol(index == 1 ? ShareProtocol::afp : ShareProtocol::smb);
     });
@@ -140,6 +146,7 @@ void VolumeSettingsView::connectControls()
     connect(&m_settings, &AppSettings::changed, this, &VolumeSettingsView::refresh);
     connect(&m_watchdog, &Watchdog::volumeMountedChanged, this, &VolumeSettingsView::refresh);
     connect(&m_watchdog, &Watchdog::volumeMountPointChanged, this, &VolumeSettingsView::refresh);
+    connect(&m_watchdog, &Watchdog::volumeNotRespondingChanged, this, &VolumeSettingsView::refresh);
 }
 
 void VolumeSettingsView::applyShareUrl(const ShareUrl &url)
@@ -240,6 +247,7 @@ void VolumeSettingsView::mountNow()
 void VolumeSettingsView::refresh()
 {
     m_watchToggle->setChecked(m_settings.watchVolume());
+    m_repairToggle->setChecked(m_settings.repairUnresponsiveVolume());
     m_protocol->setCurrentIndex(m_settings.shareProtocol() == ShareProtocol::afp ? 1 : 0);
     const QString host = m_settings.serverHost();
     const QString share = m_settings.shareName();
@@ -257,7 +265,10 @@ void VolumeSettingsView::refresh()
             .arg(host.isEmpty() ? exampleHost : host,
                  share.isEmpty() ? QStringLiteral("Plex") : share));
 
-    if (const std::optional<QString> point = m_watchdog.volumeMountPoint())
+    // A share that stopped responding keeps its mount point; the status says what is wrong.
+    if (m_watchdog.volumeNotResponding())
+        m_mountPoint->setText(tr("Not responding"));
+    else if (const std::optional<QString> point = m_watchdog.volumeMountPoint())
         m_mountPoint->setText(*point);
     else if (m_watchdog.volumeMounted() == false)
         m_mountPoint->setText(tr("Not mounted"));

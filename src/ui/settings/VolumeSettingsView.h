@@ -73,6 +73,7 @@ private:
     QString m_lastUsername;
 
     QCheckBox *m_watchToggle;
+    QCheckBox *m_repairToggle;
     SegmentedControl *m_protocol;
     QLineEdit *m_hostField;
     ShareUrlInput *m_hostInput;

@@ -1,0 +1,132 @@
+#include "platform/FolderProbe.h"
+
+#include "platform/FileDescriptor.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QHash>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <fcntl.h>
+#include <memory>
+#include <spawn.h>
+#include <sys/statfs.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#ifndef P_PIDFD
+#define P_PIDFD 3
+#endif
+
+namespace FolderProbe {
+
+namespace {
+
+// One child and what waits for it. Lives until the child has ended and been reaped.
+struct Child
+{
+    QString folder;
+    pid_t pid = -1;
+    FileDescriptor pidfd;
+    std::function<void(Answer)> done;
+    std::unique_ptr<QSocketNotifier> exited;
+    std::unique_ptr<QTimer> bound;
+};
+
+// The children alive, by folder.
+QHash<QString, Child *> &children()
+{
+    static QHash<QString, Child *> live;
+    return live;
+}
+
+void answer(Child *child, Answer value)
+{
+    if (std::function<void(Answer)> done = std::exchange(child->done, {}))
+        done(value);
+}
+
+void reap(Child *child)
+{
+    siginfo_t info{};
+    if (::waitid(idtype_t(P_PIDFD), id_t(child->pidfd.get()), &info, WEXITED | WNOHANG) != 0 ||
+        info.si_pid == 0)
+        return;
+    answer(child,
+           info.si_code == CLD_EXITED && info.si_status == 0 ? Answer::answered : Answer::failed);
+    children().remove(child->folder);
+    child->exited->setEnabled(false);
+    // Deleted from the event loop: this runs inside the notifier's own signal.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [child] { delete child; }, Qt::QueuedConnection);
+}
+
+void giveUp(Child *child)
+{
+    ::syscall(SYS_pidfd_send_signal, child->pidfd.get(), SIGKILL, nullptr, 0);
+    answer(child, Answer::noAnswer);
+}
+
+// Starts `stat -f` on the folder. posix_spawn shares this process's memory only until the
+// exec (a fork would copy its page tables, and every page this process writes afterwards would
+// cost a copy-on-write fault on the main thread). -1 when it could not be started.
+pid_t spawnStatfs(const QByteArray &path)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    char program[] = "stat";
+    char option[] = "-f";
+    char end[] = "--";
+    QByteArray folder = path;
+    char *arguments[] = {program, option, end, folder.data(), nullptr};
+    char *noEnvironment[] = {nullptr};
+    pid_t pid = -1;
+    const int failed =
+        ::posix_spawn(&pid, "/usr/bin/stat", &actions, nullptr, arguments, noEnvironment);
+    posix_spawn_file_actions_destroy(&actions);
+    return failed ? -1 : pid;
+}
+
+void deliverLater(std::function<void(Answer)> done, Answer value)
+{
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [done = std::move(done), value] { done(value); },
+        Qt::QueuedConnection);
+}
+
+} // namespace
+
+void statfsInChild(const QString &folder, std::chrono::milliseconds bound,
+                   std::function<void(Answer)> done)
+{
+    if (children().contains(folder)) {
+        deliverLater(std::move(done), Answer::noAnswer);
+        return;
+    }
+    const pid_t pid = spawnStatfs(QFile::encodeName(folder));
+    const int pidfd = pid > 0 ? int(::syscall(SYS_pidfd_open, pid, 0)) : -1;
+    if (pidfd < 0) {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        deliverLater(std::move(done), Answer::failed);
+        return;
+    }
+
+    auto *child = new Child{folder, pid, FileDescriptor(pidfd), std::move(done), nullptr, nullptr};
+    children().insert(folder, child);
+    child->exited = std::make_unique<QSocketNotifier>(child->pidfd.get(), QSocketNotifier::Read);
+    QObject::connect(child->exited.get(), &QSocketNotifier::activated, [child] { reap(child); });
+    child->bound = std::make_unique<QTimer>();
+    child->bound->setSingleShot(true);
+    QObject::connect(child->bound.get(), &QTimer::timeout, [child] { giveUp(child); });
+    child->bound->start(bound);
+}
+
+} // namespace FolderProbe
