@@ -139,7 +139,7 @@ struct Watchdog::Private
     }
 
     // Asks the server whether it answers; no answer in time counts as none.
-    CompletionAwaiter<bool> probe(QObject *owner) const
+    CompletionAwaiter<bool> probeServer(QObject *owner) const
     {
         const std::shared_ptr<MediaServerPort> server = services.mediaServer;
         const auto port = quint16(settings.plexPort());
@@ -174,7 +174,7 @@ struct Watchdog::Private
     }
 
     // Probes the mounted share; no answer in time counts as frozen.
-    CompletionAwaiter<ShareHealth> probe(QObject *owner, const QString &mountPoint) const
+    CompletionAwaiter<ShareHealth> probeShare(QObject *owner, const QString &mountPoint) const
     {
         const std::shared_ptr<SharePort> share = services.share;
         return CompletionAwaiter<ShareHealth>(
@@ -195,13 +195,6 @@ struct Watchdog::Private
                 share->endBackend(mountPoint, std::move(done));
             },
             backendBound, false);
-    }
-
-    // Waits a span without holding the main thread.
-    CompletionAwaiter<bool> pause(QObject *owner, std::chrono::milliseconds span) const
-    {
-        return CompletionAwaiter<bool>(
-            owner, [](const std::function<void(bool)> &) {}, span, true);
     }
 
     // Asks the keyring for the share password and waits (bounded) for its answer.
@@ -354,7 +347,7 @@ QCoro::Task<std::optional<ServerProcess>> Watchdog::findHungServer()
     if (!process || Clock::now() - process->startedAt < d->serverStartupGrace)
         co_return std::nullopt;
     for (int failures = 1;; ++failures) {
-        const bool answered = co_await d->probe(this);
+        const bool answered = co_await d->probeServer(this);
         if (answered)
             co_return std::nullopt;
         if (failures == 3)
@@ -474,12 +467,12 @@ QCoro::Task<QString> Watchdog::checkVolume()
 
 QCoro::Task<ShareHealth> Watchdog::confirmedHealth(QString mountPoint)
 {
-    const ShareHealth first = co_await d->probe(this, mountPoint);
+    const ShareHealth first = co_await d->probeShare(this, mountPoint);
     if (first == ShareHealth::alive)
         co_return first;
     // A share that was only busy for a moment gets a second chance before anything is said.
     co_await d->pause(this, d->confirmDelay);
-    co_return co_await d->probe(this, mountPoint);
+    co_return co_await d->probeShare(this, mountPoint);
 }
 
 QCoro::Task<QString> Watchdog::volumeUnwell(QString share, QString mountPoint, ShareHealth health)

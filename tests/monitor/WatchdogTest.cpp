@@ -302,7 +302,7 @@ private Q_SLOTS:
                 rig.fake.health.append(health[answer]);
             rig.cycle();
             probes += int(cycle.size());
-            QCOMPARE(rig.fake.probes, probes); // a frozen share is not probed again
+            QCOMPARE(rig.fake.shareProbes, probes); // a frozen share is not probed again
         }
         QTEST(rig.lines(), "history");
         QTEST(rig.dog.volumeNotResponding(), "notResponding");
@@ -324,7 +324,7 @@ private Q_SLOTS:
         auto cycle = rig.dog.checkNow("timer");
         QVERIFY(rig.dog.isChecking() && rig.dog.checkNow("manual").isReady());
         QCoro::waitFor(cycle);
-        QCOMPARE(rig.fake.probes, 2);
+        QCOMPARE(rig.fake.shareProbes, 2);
         QVERIFY(rig.lines().isEmpty());
 
         rig.fake.mounted.reset();
@@ -554,7 +554,7 @@ private Q_SLOTS:
             rig.cycle();
         }
         QTEST(rig.lines().filter(QRegularExpression("^plex")), "history");
-        QTEST(rig.fake.probes, "probes");
+        QTEST(rig.fake.serverProbes, "probes");
         QCOMPARE(rig.fake.restarted.size(), rig.countKind("plexLaunched"));
         QCOMPARE(rig.dog.plexNotAnswering(), cycles.last() == "nnn");
         QCOMPARE(rig.dog.plexRunning(), std::optional(cycles.last() != "nnn"));
@@ -563,10 +563,10 @@ private Q_SLOTS:
                      "Plex Media Server stopped answering, so Vigilmount restarted it.");
 
         // A server that started within the grace period is not probed; the window passes.
-        const int probed = rig.fake.probes;
+        const int probed = rig.fake.serverProbes;
         rig.fake.process->startedAt = t0 - 119s;
         rig.cycle();
-        QCOMPARE(rig.fake.probes, probed);
+        QCOMPARE(rig.fake.serverProbes, probed);
     }
 
     // "Start Plex Now" while a cycle's launch is out joins it; a launched program that isn't

@@ -52,7 +52,7 @@ struct FakeMachine : WakePort, MediaServerPort, SharePort, CredentialPort, Notif
     bool running = false;
     std::optional<ServerProcess> process; // what runningProcess() finds while running
     QList<bool> probeAnswers;             // the next probes' answers; none left: it answers
-    int probes = 0;
+    int serverProbes = 0;
     QList<ServerProcess> restarted;
     std::optional<QString> stray; // what unrecognisedLaunch() reports
     std::optional<QString> mounted;
@@ -70,7 +70,7 @@ struct FakeMachine : WakePort, MediaServerPort, SharePort, CredentialPort, Notif
         PasswordOutcome::failure(EngineFakes::keyringLocked)};
     MissingService missing;    // what the share and the keyring both report missing
     QList<ShareHealth> health; // the probes' answers in turn; alive once used up
-    int probes = 0;
+    int shareProbes = 0;
     QStringList endedBackends;
     bool backendEnds = true; // ending one unmounts the share
     std::function<void()> onPermissionRequest = [] {};
@@ -83,7 +83,7 @@ struct FakeMachine : WakePort, MediaServerPort, SharePort, CredentialPort, Notif
     }
     void probe(quint16, std::function<void(bool)> done) override
     {
-        ++probes;
+        ++serverProbes;
         done(probeAnswers.isEmpty() || probeAnswers.takeFirst());
     }
     void launch(const QString &path, bool interactive,
@@ -111,7 +111,7 @@ struct FakeMachine : WakePort, MediaServerPort, SharePort, CredentialPort, Notif
     void openFolder(const QString &) override {}
     void probe(const QString &, std::function<void(ShareHealth)> done) override
     {
-        ++probes, done(health.isEmpty() ? ShareHealth::alive : health.takeFirst());
+        ++shareProbes, done(health.isEmpty() ? ShareHealth::alive : health.takeFirst());
     }
     void endBackend(const QString &mountPoint, std::function<void(bool)> done) override
     {
