@@ -46,10 +46,11 @@ QCoro::Task<Answer> askFreeSpace(QByteArray uri, std::chrono::milliseconds bound
     const GObjectPtr<GFileInfo> info(
         g_file_query_filesystem_info_finish(file.get(), result.get(), &failure));
     const GErrorPtr error(failure);
-    // GIO keeps each mount's backend by its bus name, and forgets a backend that ended only
-    // when this process saw it end. After a remount by another process it may still ask the
-    // old one, which the bus no longer knows: then a fresh GIO client asks.
-    if (g_error_matches(error.get(), G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN))
+    // GIO keeps each mount's backend by its bus name and object, and forgets them only when
+    // this process saw the backend end. After a remount it may still ask the old name or
+    // object, and the bus answers that no such name, object or method exists (a D-Bus error,
+    // not the server's): then a fresh GIO client asks.
+    if (error && error->domain == G_DBUS_ERROR)
         co_return co_await askFreeSpaceElsewhere(uri, bound);
     co_return info ? Answer::answered : Answer::failed;
 }
