@@ -1,5 +1,7 @@
 #include "ui/settings/DateTexts.h"
 
+#include "ui/settings/IcuBridge.h"
+
 #include <memory>
 #include <unicode/calendar.h>
 #include <unicode/datefmt.h>
@@ -11,23 +13,9 @@ namespace DateTexts {
 
 namespace {
 
-icu::Locale icuLocale(const QLocale &locale)
-{
-    UErrorCode status = U_ZERO_ERROR;
-    icu::Locale result =
-        icu::Locale::forLanguageTag(locale.bcp47Name().toStdString().c_str(), status);
-    return U_SUCCESS(status) ? result : icu::Locale::getEnglish();
-}
-
-QString toQString(const icu::UnicodeString &text)
-{
-    return QString(reinterpret_cast<const QChar *>(text.getBuffer()), text.length());
-}
-
-UDate toUDate(Instant instant)
-{
-    return UDate(instant.time_since_epoch().count());
-}
+using IcuBridge::icuLocale;
+using IcuBridge::toQString;
+using IcuBridge::toUDate;
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "ui/settings/PeriodTexts.h"
 
+#include "ui/settings/IcuBridge.h"
+
 #include <map>
 #include <memory>
 #include <unicode/datefmt.h>
@@ -11,23 +13,9 @@ namespace PeriodTexts {
 
 namespace {
 
-icu::Locale icuLocale(const QLocale &locale)
-{
-    UErrorCode status = U_ZERO_ERROR;
-    icu::Locale result =
-        icu::Locale::forLanguageTag(locale.bcp47Name().toStdString().c_str(), status);
-    return U_SUCCESS(status) ? result : icu::Locale::getEnglish();
-}
-
-QString toQString(const icu::UnicodeString &text)
-{
-    return QString(reinterpret_cast<const QChar *>(text.getBuffer()), text.length());
-}
-
-UDate toUDate(Instant instant)
-{
-    return UDate(instant.time_since_epoch().count());
-}
+using IcuBridge::icuLocale;
+using IcuBridge::toQString;
+using IcuBridge::toUDate;
 
 // Building a format costs far more than using one (the chart writes a few texts per redraw),
 // so they are kept per language and skeleton; only the main thread draws.
