@@ -102,6 +102,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads its platform and SVG icon plugins at run time, where dpkg-shlibdeps cannot see them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
+# libglib2.0-bin: the share probe asks a fresh `gio` client when its own GVfs view is stale.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, libglib2.0-bin")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gvfs-backends, gvfs-fuse, gnome-keyring")
 include(CPack)

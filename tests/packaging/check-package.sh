@@ -49,7 +49,8 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Recommends)" = "gvfs-backends, gvfs-fuse, gnome-keyring" ] ||
   fail "Recommends is '$(field Recommends)'"
 # dpkg-shlibdeps found the libraries; the plugins Qt loads at run time are named by hand.
-for dependency in libqt6core6 libqt6widgets6 libsecret-1-0 qt6-qpa-plugins libqt6svg6; do
+for dependency in libqt6core6 libqt6widgets6 libqt6network6 libsecret-1-0 qt6-qpa-plugins libqt6svg6 \
+  libglib2.0-bin; do
   field Depends | grep -q "\b$dependency\b" || fail "Depends lacks $dependency: $(field Depends)"
 done
 
