@@ -689,6 +689,22 @@ Starten Sie es aus einer Desktop-Sitzung oder führen Sie „vigilmount --headle
         <source>Vigilmount — %1</source>
         <translation>Vigilmount – %1</translation>
     </message>
+    <message>
+        <source>Plex: not answering</source>
+        <translation>Plex: antwortet nicht</translation>
+    </message>
+    <message>
+        <source>Volume: not responding</source>
+        <translation>Volume: antwortet nicht</translation>
+    </message>
+    <message>
+        <source>Plex not answering</source>
+        <translation>Plex antwortet nicht</translation>
+    </message>
+    <message>
+        <source>Volume not responding</source>
+        <translation>Volume antwortet nicht</translation>
+    </message>
 </context>
 <context>
     <name>VolumeSettingsView</name>

@@ -19,6 +19,7 @@ Q_DECLARE_METATYPE(Inputs)
 namespace {
 
 // Server and share states: -1 unknown, 0 down, 1 up.
+// A state of 2 is down but there: the server not answering, the share not responding.
 Inputs inputs(bool watchPlex, int running, bool watchVolume, bool configured, int mounted,
               const QString &share, const QString &mountPoint = {})
 {
@@ -32,6 +33,8 @@ Inputs inputs(bool watchPlex, int running, bool watchVolume, bool configured, in
             .plexRunning = tri(running),
             .volumeMounted = tri(mounted),
             .volumeMountPoint = mountPoint.isEmpty() ? std::nullopt : std::optional(mountPoint),
+            .plexNotAnswering = running == 2,
+            .volumeNotResponding = mounted == 2,
             .lastCheck = {}};
 }
 
@@ -114,6 +117,10 @@ private Q_SLOTS:
             << "Volume: media|externaldrive.fill.badge.checkmark";
         QTest::newRow("not configured") << inputs(true, 1, true, false, 1, "media", "/m") << running
                                         << "Volume: not configured|minus.circle";
+        QTest::newRow("there but not answering")
+            << inputs(true, 2, true, true, 2, "media", "/m")
+            << "Plex: not answering|xmark.circle.fill"
+            << "Volume: not responding|externaldrive.badge.xmark";
     }
     void statusLines()
     {
@@ -148,6 +155,9 @@ private Q_SLOTS:
         QTest::newRow("empty share name")
             << inputs(true, 1, true, true, 0, "") << false << "Mount Volume" << true
             << attention + "Plex running \u00B7 Volume disconnected";
+        QTest::newRow("there but not answering")
+            << inputs(true, 2, true, true, 2, "media", "/m") << true << "Mount media" << true
+            << attention + "Plex not answering \u00B7 Volume not responding";
         QTest::newRow("share not configured") << inputs(true, 1, true, false, 0, "media") << false
                                               << "" << false << "Vigilmount \u2014 Plex running";
         QTest::newRow("share down, not watched")

@@ -33,7 +33,8 @@ StatusItemController::StatusItemController(Watchdog &watchdog, AppSettings &sett
     // Everything the menu shows: keep it current before it opens.
     for (const auto signal : {&Watchdog::plexRunningChanged, &Watchdog::volumeMountedChanged,
                               &Watchdog::volumeMountPointChanged, &Watchdog::lastCheckChanged,
-                              &Watchdog::isCheckingChanged})
+                              &Watchdog::isCheckingChanged, &Watchdog::plexNotAnsweringChanged,
+                              &Watchdog::volumeNotRespondingChanged})
         connect(&m_watchdog, signal, this, &StatusItemController::scheduleRebuild);
     connect(&m_settings, &AppSettings::changed, this, &StatusItemController::scheduleRebuild);
     connect(&m_log, &EventLog::eventsChanged, this, &StatusItemController::scheduleRebuild);
@@ -78,6 +79,8 @@ StatusMenuModel::Inputs StatusItemController::currentInputs() const
     in.plexRunning = m_watchdog.plexRunning();
     in.volumeMounted = m_watchdog.volumeMounted();
     in.volumeMountPoint = m_watchdog.volumeMountPoint();
+    in.plexNotAnswering = m_watchdog.plexNotAnswering();
+    in.volumeNotResponding = m_watchdog.volumeNotResponding();
     in.lastCheck = m_watchdog.lastCheck();
     in.isChecking = m_watchdog.isChecking();
     const auto outages = StatusMenuModel::countOutages(m_log.events(), Clock::now());

@@ -52,6 +52,9 @@ StatusLine plexStatus(const Inputs &in)
     if (!in.plexRunning)
         return {text(QT_TRANSLATE_NOOP("StatusMenuModel", "Plex: unknown")),
                 QStringLiteral("questionmark.circle")};
+    if (!*in.plexRunning && in.plexNotAnswering)
+        return {text(QT_TRANSLATE_NOOP("StatusMenuModel", "Plex: not answering")),
+                QStringLiteral("xmark.circle.fill")};
     if (!*in.plexRunning)
         return {text(QT_TRANSLATE_NOOP("StatusMenuModel", "Plex: not running")),
                 QStringLiteral("xmark.circle.fill")};
@@ -70,6 +73,9 @@ StatusLine volumeStatus(const Inputs &in)
     if (!in.volumeMounted)
         return {text(QT_TRANSLATE_NOOP("StatusMenuModel", "Volume: unknown")),
                 QStringLiteral("questionmark.circle")};
+    if (!*in.volumeMounted && in.volumeNotResponding)
+        return {text(QT_TRANSLATE_NOOP("StatusMenuModel", "Volume: not responding")),
+                QStringLiteral("externaldrive.badge.xmark")};
     if (!*in.volumeMounted)
         return {text(QT_TRANSLATE_NOOP("StatusMenuModel", "Volume: disconnected")),
                 QStringLiteral("externaldrive.badge.xmark")};
@@ -107,12 +113,14 @@ QString trayToolTip(const Inputs &in)
 {
     QStringList states;
     if (in.watchPlex && in.plexRunning)
-        states << (*in.plexRunning
-                       ? text(QT_TRANSLATE_NOOP("StatusMenuModel", "Plex running"))
+        states << (*in.plexRunning ? text(QT_TRANSLATE_NOOP("StatusMenuModel", "Plex running"))
+                   : in.plexNotAnswering
+                       ? text(QT_TRANSLATE_NOOP("StatusMenuModel", "Plex not answering"))
                        : text(QT_TRANSLATE_NOOP("StatusMenuModel", "Plex not running")));
     if (volumeShown(in) && in.volumeMounted)
-        states << (*in.volumeMounted
-                       ? text(QT_TRANSLATE_NOOP("StatusMenuModel", "Volume mounted"))
+        states << (*in.volumeMounted ? text(QT_TRANSLATE_NOOP("StatusMenuModel", "Volume mounted"))
+                   : in.volumeNotResponding
+                       ? text(QT_TRANSLATE_NOOP("StatusMenuModel", "Volume not responding"))
                        : text(QT_TRANSLATE_NOOP("StatusMenuModel", "Volume disconnected")));
     const QString joined = states.join(QStringLiteral(" \u00B7 "));
     if (needsAttention(in))

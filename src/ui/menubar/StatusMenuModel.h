@@ -23,6 +23,9 @@ struct Inputs
     std::optional<bool> plexRunning;
     std::optional<bool> volumeMounted;
     std::optional<QString> volumeMountPoint;
+    // Down, but there: the server runs without answering, the share is mounted without responding.
+    bool plexNotAnswering = false;
+    bool volumeNotResponding = false;
     std::optional<Instant> lastCheck;
     bool isChecking = false;
     int plexOutages = 0;   // plexDown records in the last seven days
