@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QHash>
 #include <QSocketNotifier>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <csignal>
@@ -25,15 +26,16 @@ namespace FolderProbe {
 
 namespace {
 
-// One child and what waits for it. Lives until the child has ended and been reaped.
+// One child and what waits for it, from the request on (its pidfd arrives from the spawning
+// thread). Lives until the child has ended and been reaped, or could not be started.
 struct Child
 {
     QString folder;
-    pid_t pid = -1;
-    FileDescriptor pidfd;
     std::function<void(Answer)> done;
+    std::unique_ptr<FileDescriptor> pidfd;
     std::unique_ptr<QSocketNotifier> exited;
     std::unique_ptr<QTimer> bound;
+    bool boundPassed = false;
 };
 
 // The children alive, by folder.
@@ -52,7 +54,7 @@ void answer(Child *child, Answer value)
 void reap(Child *child)
 {
     siginfo_t info{};
-    if (::waitid(idtype_t(P_PIDFD), id_t(child->pidfd.get()), &info, WEXITED | WNOHANG) != 0 ||
+    if (::waitid(idtype_t(P_PIDFD), id_t(child->pidfd->get()), &info, WEXITED | WNOHANG) != 0 ||
         info.si_pid == 0)
         return;
     answer(child,
@@ -64,9 +66,12 @@ void reap(Child *child)
         QCoreApplication::instance(), [child] { delete child; }, Qt::QueuedConnection);
 }
 
+// Past the bound: the child is killed now, or as soon as its pidfd arrives.
 void giveUp(Child *child)
 {
-    ::syscall(SYS_pidfd_send_signal, child->pidfd.get(), SIGKILL, nullptr, 0);
+    child->boundPassed = true;
+    if (child->pidfd)
+        ::syscall(SYS_pidfd_send_signal, child->pidfd->get(), SIGKILL, nullptr, 0);
     answer(child, Answer::noAnswer);
 }
 
@@ -99,6 +104,44 @@ void deliverLater(std::function<void(Answer)> done, Answer value)
         Qt::QueuedConnection);
 }
 
+// A pidfd for a new `stat -f` of the folder; -1 when none could be started. Runs on a spawning
+// thread: creating a process costs the calling thread far more than it costs the child.
+int spawnWithPidfd(const QByteArray &path)
+{
+    const pid_t pid = spawnStatfs(path);
+    const int pidfd = pid > 0 ? int(::syscall(SYS_pidfd_open, pid, 0)) : -1;
+    if (pidfd < 0 && pid > 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    return pidfd;
+}
+
+// The thread that starts the children; kept for the life of the process, so that a check cycle
+// does not create one.
+QThreadPool &spawner()
+{
+    static QThreadPool pool;
+    pool.setExpiryTimeout(-1);
+    return pool;
+}
+
+// On the main thread, once the spawning thread is done: follows the child, or answers failed.
+void adopt(Child *child, int pidfd)
+{
+    if (pidfd < 0) {
+        answer(child, Answer::failed);
+        children().remove(child->folder);
+        delete child;
+        return;
+    }
+    child->pidfd = std::make_unique<FileDescriptor>(pidfd);
+    if (child->boundPassed)
+        ::syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0);
+    child->exited = std::make_unique<QSocketNotifier>(pidfd, QSocketNotifier::Read);
+    QObject::connect(child->exited.get(), &QSocketNotifier::activated, [child] { reap(child); });
+}
+
 } // namespace
 
 void statfsInChild(const QString &folder, std::chrono::milliseconds bound,
@@ -108,25 +151,20 @@ void statfsInChild(const QString &folder, std::chrono::milliseconds bound,
         deliverLater(std::move(done), Answer::noAnswer);
         return;
     }
-    const pid_t pid = spawnStatfs(QFile::encodeName(folder));
-    const int pidfd = pid > 0 ? int(::syscall(SYS_pidfd_open, pid, 0)) : -1;
-    if (pidfd < 0) {
-        if (pid > 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-        deliverLater(std::move(done), Answer::failed);
-        return;
-    }
-
-    auto *child = new Child{folder, pid, FileDescriptor(pidfd), std::move(done), nullptr, nullptr};
+    // Registered now, so that no second child is started for the folder while this one is
+    // being started; the bound counts from the request.
+    auto *child = new Child{folder, std::move(done), nullptr, nullptr, nullptr};
     children().insert(folder, child);
-    child->exited = std::make_unique<QSocketNotifier>(child->pidfd.get(), QSocketNotifier::Read);
-    QObject::connect(child->exited.get(), &QSocketNotifier::activated, [child] { reap(child); });
     child->bound = std::make_unique<QTimer>();
     child->bound->setSingleShot(true);
     QObject::connect(child->bound.get(), &QTimer::timeout, [child] { giveUp(child); });
     child->bound->start(bound);
+    spawner().start([child, path = QFile::encodeName(folder)] {
+        const int pidfd = spawnWithPidfd(path);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [child, pidfd] { adopt(child, pidfd); },
+            Qt::QueuedConnection);
+    });
 }
 
 } // namespace FolderProbe

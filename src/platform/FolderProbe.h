@@ -10,7 +10,8 @@ namespace FolderProbe {
 
 enum class Answer { answered, failed, noAnswer };
 
-// Starts a child (`stat -f`) that calls statfs() on the folder and exits. A child still running
+// Starts a child (`stat -f`, from a spawning thread: creating a process is costly for the
+// thread that does it) that calls statfs() on the folder and exits. A child still running
 // after the bound is killed and the answer is noAnswer; a child stuck in the kernel is reaped
 // whenever it ends, never waited for, and while it lives no second child is started for the folder
 // (the answer is noAnswer at once). `done` runs once, on the main thread, from the event loop. Main
