@@ -33,7 +33,7 @@ LaunchOutcome launched(PlexMediaServer &server, bool interactive)
 {
     std::optional<LaunchOutcome> outcome;
     server.launch(standIn, interactive, [&](LaunchOutcome o) {
-        QMetaObject::invokeMethod(qApp, [&, o] { outcome = o; });
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [&, o] { outcome = o; });
     });
     (void)QTest::qWaitFor([&] { return outcome.has_value(); }, 30000);
     return outcome.value_or(LaunchOutcome::failure(u"no answer"_s));

@@ -47,7 +47,7 @@ StatusItemController::StatusItemController(Watchdog &watchdog, AppSettings &sett
     m_status->setNeedsAttention(m_attention);
     m_status->attach();
     // A panel that switches between light and dark gets the matching glyph.
-    qApp->installEventFilter(this);
+    QCoreApplication::instance()->installEventFilter(this);
 
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         SystemLog::write(QStringLiteral(
@@ -108,7 +108,8 @@ void StatusItemController::drawIcon()
 
 bool StatusItemController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange)
+    if (watched == QCoreApplication::instance() &&
+        event->type() == QEvent::ApplicationPaletteChange)
         drawIcon();
     return QObject::eventFilter(watched, event);
 }

@@ -155,7 +155,7 @@ void SettingsWindowController::buildWindow()
         window->restoreGeometry(saved);
     window->fitToContent();
     // Also keep the position of a window that is still open when the program ends.
-    connect(qApp, &QCoreApplication::aboutToQuit, window, [window] {
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, window, [window] {
         if (window->isVisible())
             storeGeometry(*window);
     });
