@@ -275,9 +275,10 @@ QCoro::Task<> Watchdog::checkNow(QString reason)
 
 QCoro::Task<QString> Watchdog::checkPlex()
 {
-    if (d->services.mediaServer->isRunning()) {
+    // One look at /proc per cycle: the process found is also the one the probes judge.
+    if (const std::optional<ServerProcess> process = d->services.mediaServer->runningProcess()) {
         if (d->settings.restartUnresponsivePlex()) {
-            const std::optional<ServerProcess> hung = co_await findHungServer();
+            const std::optional<ServerProcess> hung = co_await findHungServer(*process);
             if (hung)
                 co_return co_await repairHungServer(*hung);
         }
@@ -340,11 +341,10 @@ QCoro::Task<QString> Watchdog::launchPlex()
     co_return tr("Plex down") + downSeparator + shown(outcome.error());
 }
 
-QCoro::Task<std::optional<ServerProcess>> Watchdog::findHungServer()
+QCoro::Task<std::optional<ServerProcess>> Watchdog::findHungServer(ServerProcess process)
 {
-    const std::optional<ServerProcess> process = d->services.mediaServer->runningProcess();
     // A server that just started is still loading its database.
-    if (!process || Clock::now() - process->startedAt < d->serverStartupGrace)
+    if (Clock::now() - process.startedAt < d->serverStartupGrace)
         co_return std::nullopt;
     for (int failures = 1;; ++failures) {
         const bool answered = co_await d->probeServer(this);

@@ -118,7 +118,7 @@ private:
     QCoro::Task<QString> launchPlex();
     // Probes the running server until it answers or fails three probes in a row; the process
     // that didn't answer, or none.
-    QCoro::Task<std::optional<ServerProcess>> findHungServer();
+    QCoro::Task<std::optional<ServerProcess>> findHungServer(ServerProcess process);
     QCoro::Task<QString> repairHungServer(ServerProcess hung);
     // One launch (or restart) at a time: a second request joins the one in flight.
     QCoro::Task<LaunchOutcome> launchOnce(bool interactive);

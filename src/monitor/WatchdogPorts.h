@@ -55,8 +55,7 @@ class MediaServerPort
 {
 public:
     virtual ~MediaServerPort() = default;
-    virtual bool isRunning() = 0;
-    // The running server's process, when one runs.
+    // The running server's process, when one runs: a quick, non-blocking look at /proc.
     virtual std::optional<ServerProcess> runningProcess() = 0;
     // Asks the server over HTTP on port whether it answers. Calls done exactly once, on the
     // main thread, with whether it did (the platform bounds the wait).

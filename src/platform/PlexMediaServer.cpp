@@ -66,11 +66,6 @@ PlexMediaServer::PlexMediaServer(Bounds bounds)
 
 PlexMediaServer::~PlexMediaServer() = default;
 
-bool PlexMediaServer::isRunning()
-{
-    return ServerProcessScanner::findOnThisMachine().has_value();
-}
-
 std::optional<ServerProcess> PlexMediaServer::runningProcess()
 {
     const std::optional<RunningInstance> found = ServerProcessScanner::findOnThisMachine();

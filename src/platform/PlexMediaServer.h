@@ -23,7 +23,6 @@ public:
     explicit PlexMediaServer(Bounds bounds);
     ~PlexMediaServer() override;
 
-    bool isRunning() override;
     std::optional<ServerProcess> runningProcess() override;
     void probe(quint16 port, std::function<void(bool)> done) override;
     void launch(const QString &path, bool interactive,

@@ -76,10 +76,12 @@ struct FakeMachine : WakePort, MediaServerPort, SharePort, CredentialPort, Notif
     std::function<void()> onPermissionRequest = [] {};
 
     void wake() { Q_EMIT didWake(); }
-    bool isRunning() override { return ++plexLookups, running; }
+    // A server without a process of its own started just now, too recently to be probed.
     std::optional<ServerProcess> runningProcess() override
     {
-        return running ? process : std::nullopt;
+        ++plexLookups;
+        return running ? process.value_or(ServerProcess{.pid = 1, .startedAt = Clock::now()})
+                       : std::optional<ServerProcess>();
     }
     void probe(quint16, std::function<void(bool)> done) override
     {
