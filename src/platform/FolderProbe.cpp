@@ -1,6 +1,7 @@
 #include "platform/FolderProbe.h"
 
 #include "platform/FileDescriptor.h"
+#include "platform/Pidfd.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -14,7 +15,6 @@
 #include <memory>
 #include <spawn.h>
 #include <sys/statfs.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -71,7 +71,7 @@ void giveUp(Child *child)
 {
     child->boundPassed = true;
     if (child->pidfd)
-        ::syscall(SYS_pidfd_send_signal, child->pidfd->get(), SIGKILL, nullptr, 0);
+        Pidfd::signal(child->pidfd->get(), SIGKILL);
     answer(child, Answer::noAnswer);
 }
 
@@ -109,7 +109,7 @@ void deliverLater(std::function<void(Answer)> done, Answer value)
 int spawnWithPidfd(const QByteArray &path)
 {
     const pid_t pid = spawnStatfs(path);
-    const int pidfd = pid > 0 ? int(::syscall(SYS_pidfd_open, pid, 0)) : -1;
+    const int pidfd = pid > 0 ? Pidfd::open(pid) : -1;
     if (pidfd < 0 && pid > 0) {
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
@@ -137,7 +137,7 @@ void adopt(Child *child, int pidfd)
     }
     child->pidfd = std::make_unique<FileDescriptor>(pidfd);
     if (child->boundPassed)
-        ::syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0);
+        Pidfd::signal(pidfd, SIGKILL);
     child->exited = std::make_unique<QSocketNotifier>(pidfd, QSocketNotifier::Read);
     QObject::connect(child->exited.get(), &QSocketNotifier::activated, [child] { reap(child); });
 }

@@ -3,6 +3,7 @@
 #include "platform/FileDescriptor.h"
 #include "platform/GAsyncCall.h"
 #include "platform/MountTable.h"
+#include "platform/Pidfd.h"
 
 #include <QCoroTimer>
 #include <QFile>
@@ -10,7 +11,6 @@
 
 #include <csignal>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace GvfsBackend {
@@ -94,9 +94,8 @@ QCoro::Task<bool> end(QString mountPoint, GCancellable *cancellable)
 
     // Checked through a pidfd: if the pid was reused before it was opened, the checks see the
     // new process, and a process that ends after them can no longer be signalled.
-    const FileDescriptor pidfd(int(::syscall(SYS_pidfd_open, pid_t(pid), 0)));
-    if (!pidfd.valid() || !isOwnBackend(pid_t(pid)) ||
-        ::syscall(SYS_pidfd_send_signal, pidfd.get(), SIGKILL, nullptr, 0) != 0)
+    const FileDescriptor pidfd(Pidfd::open(pid_t(pid)));
+    if (!pidfd.valid() || !isOwnBackend(pid_t(pid)) || !Pidfd::signal(pidfd.get(), SIGKILL))
         co_return false;
     // GVfs drops the mount once the backend's bus connection is gone (within half a second).
     while (listed(mountPoint) && !g_cancellable_is_cancelled(cancellable))

@@ -135,9 +135,19 @@ std::optional<QString> mountPoint(const QString &host, const QString &share)
     return mountPoint(host, share, mountedShares());
 }
 
-bool isUnderGvfsBridge(const QString &path)
+std::optional<ShareAt> shareAt(const QString &mountPoint)
 {
-    return isUnderGvfsFuse(path, readMountTable(QStringLiteral("/proc/self/mounts"), true));
+    const QList<MountedShare> kernelEntries =
+        readMountTable(QStringLiteral("/proc/self/mounts"), true);
+    for (const MountedShare &share : networkEntries(kernelEntries)) {
+        if (share.on == mountPoint)
+            return ShareAt{share, false, true};
+    }
+    for (const MountedShare &share : gvfsShares()) {
+        if (share.on == mountPoint)
+            return ShareAt{share, true, isUnderGvfsFuse(mountPoint, kernelEntries)};
+    }
+    return std::nullopt;
 }
 
 bool sameHost(const QString &configured, const QString &mounted)

@@ -30,8 +30,16 @@ QList<MountedShare> sharesInMountTable(const QString &mountTablePath);
 // error).
 QList<MountedShare> mountedShares();
 
-// Whether GVfs's FUSE bridge is mounted above the path (read from the mount table).
-bool isUnderGvfsBridge(const QString &path);
+// The share mounted at a local path, as a probe needs it: a GVfs mount or a kernel one, and
+// whether its folder is reachable as a file system (a kernel mount always; a GVfs mount while
+// GVfs's FUSE bridge is mounted above it). One read of the mount table. Main thread only.
+struct ShareAt
+{
+    MountedShare share;
+    bool viaGvfs = false;
+    bool folderBridged = false;
+};
+std::optional<ShareAt> shareAt(const QString &mountPoint);
 
 // Whether a configured server address names the host of a mount: an IP address whole, a host
 // name by its first label, both case-insensitive; a blank address names any host.

@@ -1,5 +1,7 @@
 #include "platform/PlexMediaServer.h"
 
+#include "history/Clock.h"
+
 #include "platform/PlexController.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServerIdentityProbe.h"
@@ -38,9 +40,7 @@ Instant startTime(quint64 startTicks)
         uptime.open(QIODevice::ReadOnly) ? uptime.readLine().split(' ').value(0).toDouble() : 0.0;
     const auto sinceStart = std::chrono::milliseconds(qint64(secondsUp * 1000.0) -
                                                       qint64(startTicks * 1000 / ticksPerSecond));
-    return std::chrono::time_point_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now()) -
-           sinceStart;
+    return Clock::now() - sinceStart;
 }
 
 std::function<void(PlexController::LaunchReport)>

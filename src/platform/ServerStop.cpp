@@ -1,6 +1,7 @@
 #include "platform/ServerStop.h"
 
 #include "platform/FileDescriptor.h"
+#include "platform/Pidfd.h"
 #include "platform/ProcessTable.h"
 
 #include <QCoreApplication>
@@ -8,23 +9,11 @@
 #include <cerrno>
 #include <csignal>
 #include <poll.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace ServerStop {
 
 namespace {
-
-// Called through syscall(): Debian 12's <sys/pidfd.h> lacks C linkage for C++.
-int pidfdOpen(qint64 pid)
-{
-    return int(::syscall(SYS_pidfd_open, pid_t(pid), 0U));
-}
-
-bool pidfdSignal(int pidfd, int signal)
-{
-    return ::syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, 0U) == 0;
-}
 
 // The held process ended (a pidfd turns readable when it exits, reaped or not).
 bool endedWithin(int pidfd, std::chrono::milliseconds bound)
@@ -42,7 +31,7 @@ bool endedWithin(int pidfd, std::chrono::milliseconds bound)
 Status stop(qint64 pid, quint64 startTicks, const QString &executable,
             std::chrono::milliseconds grace)
 {
-    const FileDescriptor held(pidfdOpen(pid));
+    const FileDescriptor held(Pidfd::open(pid_t(pid)));
     if (!held.valid())
         return Status::success({});
     ProcessTable table(QStringLiteral("/proc"));
@@ -53,9 +42,9 @@ Status stop(qint64 pid, quint64 startTicks, const QString &executable,
         return Status::failure(QString::fromUtf8(
             QT_TRANSLATE_NOOP("Outcome", "Plex Media Server isn't answering, and it runs under "
                                          "another account, so Vigilmount can't restart it.")));
-    if (pidfdSignal(held.get(), SIGTERM) && endedWithin(held.get(), grace))
+    if (Pidfd::signal(held.get(), SIGTERM) && endedWithin(held.get(), grace))
         return Status::success({});
-    pidfdSignal(held.get(), SIGKILL);
+    Pidfd::signal(held.get(), SIGKILL);
     if (endedWithin(held.get(), grace))
         return Status::success({});
     return Status::failure(QString::fromUtf8(QT_TRANSLATE_NOOP(

@@ -109,11 +109,7 @@ void ShareProbe::probe(const QString &mountPoint, std::function<void(ShareHealth
     if (waiting.size() > 1)
         return;
 
-    std::optional<MountTable::MountedShare> found;
-    for (const MountTable::MountedShare &share : MountTable::mountedShares()) {
-        if (share.on == mountPoint)
-            found = share;
-    }
+    const std::optional<MountTable::ShareAt> found = MountTable::shareAt(mountPoint);
     if (!found) {
         // Gone since the lookup: nothing answers there.
         QMetaObject::invokeMethod(
@@ -122,15 +118,15 @@ void ShareProbe::probe(const QString &mountPoint, std::function<void(ShareHealth
             Qt::QueuedConnection);
         return;
     }
-    const bool gvfs = !found->from.startsWith(QLatin1Char('/')) && found->from.contains(u"://");
-    const bool bridged = !gvfs || MountTable::isUnderGvfsBridge(mountPoint);
+    const bool gvfs = found->viaGvfs;
+    const bool bridged = found->folderBridged;
 
     auto round = std::make_shared<Round>();
     round->complete = [all = m_waiting, mountPoint, gvfs, bridged](Answer query, Answer folder) {
         finish(all, mountPoint, verdict(gvfs, bridged, query, folder));
     };
     if (gvfs) {
-        const QByteArray uri = found->from.toUtf8();
+        const QByteArray uri = found->share.from.toUtf8();
         BoundedGLib::run<Answer>(
             [uri, bound = m_bounds.query](GCancellable *cancellable) {
                 return askFreeSpace(uri, bound, cancellable);

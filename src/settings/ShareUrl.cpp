@@ -4,12 +4,13 @@
 
 namespace {
 
+// The protocol whose raw value is the scheme, in any case.
 std::optional<ShareProtocol> protocolOf(const QString &scheme)
 {
-    if (scheme.compare(QLatin1String("smb"), Qt::CaseInsensitive) == 0)
-        return ShareProtocol::smb;
-    if (scheme.compare(QLatin1String("afp"), Qt::CaseInsensitive) == 0)
-        return ShareProtocol::afp;
+    for (const ShareProtocol protocol : {ShareProtocol::smb, ShareProtocol::afp}) {
+        if (scheme.compare(rawValue(protocol), Qt::CaseInsensitive) == 0)
+            return protocol;
+    }
     return std::nullopt;
 }
 
